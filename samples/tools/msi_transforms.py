@@ -27,6 +27,10 @@ Usage:
       row by row as stored there) as tab-separated text.
   msi_transforms.py storages PACKAGE
       Lists the sub-storages of PACKAGE with their CLSIDs.
+  msi_transforms.py expected-check PACKAGE TRANSLATIONS.tsv
+      Prints what tools/check_package.exe must print for PACKAGE with every
+      language of TRANSLATIONS.tsv (computed from the package's own Feature
+      table and the translations, without applying any transform).
 """
 
 import os
@@ -800,6 +804,29 @@ def cmd_storages(package):
             print("%s\t{%s}" % (c.name, str(uuid.UUID(bytes_le=c.clsid)).upper()))
 
 
+def cmd_expected_check(package, tsv):
+    with open(package, "rb") as f:
+        root = read_cfb(f.read())
+    db = Database(root)
+    names = [c.name for c in db.columns["Feature"]]
+    key, title_col, desc_col = names.index("Feature"), names.index("Title"), names.index("Description")
+    base = db.rows("Feature")
+    translations = load_translations(tsv)
+    out = []
+    for c in sorted(root.children, key=lambda c: c.name):
+        if c.is_storage():
+            out.append("storage\t%s" % c.name)
+    out.append("[base]")
+    out.extend("%s\t%s\t%s" % (r[key], _fmt(r[title_col]), _fmt(r[desc_col])) for r in base)
+    for language, rows in sorted(translations.items()):
+        texts = {feature: (title, desc) for feature, title, desc in rows}
+        out.append("[%d]" % language)
+        for r in base:
+            title, desc = texts.get(r[key], ("", ""))
+            out.append("%s\t%s\t%s" % (r[key], title or _fmt(r[title_col]), desc or _fmt(r[desc_col])))
+    sys.stdout.buffer.write(("\n".join(out) + "\n").encode("utf-8"))
+
+
 def main(argv):
     try:
         if len(argv) == 4 and argv[1] == "embed":
@@ -808,6 +835,8 @@ def main(argv):
             cmd_table(*argv[2:])
         elif len(argv) == 3 and argv[1] == "storages":
             cmd_storages(argv[2])
+        elif len(argv) == 4 and argv[1] == "expected-check":
+            cmd_expected_check(argv[2], argv[3])
         else:
             sys.stderr.write(__doc__)
             return 2

@@ -1,0 +1,156 @@
+#!/bin/bash
+# Builds the stand-in KELVARO VOV Client packages (both architectures, three
+# versions) from VovClient.wxs, fixes the table values wixl does not write,
+# embeds the language transforms 1031/1036/1043 and checks the result.
+#
+#   build-samples.sh OUTDIR            build every package into OUTDIR
+#   build-samples.sh --verify OUTDIR   build, then open every package with
+#                                      Wine's msi.dll and apply each embedded
+#                                      transform (tools/check_package.c)
+#
+# needs: wixl msitools python3
+# needs for --verify only: wine64 gcc-mingw-w64-x86-64-posix
+set -euo pipefail
+
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+TRANSFORMS_TOOL="$HERE/tools/msi_transforms.py"
+TRANSLATIONS="$HERE/feature-translations.tsv"
+EXPECTED_FEATURES="$HERE/expected-Feature.tsv"
+UPGRADE_CODE="{7EE5EC71-BCAE-4CF2-BE7C-3293248DF529}"
+LANGUAGES=(1031 1036 1043)
+
+# version  arch  ProductCode  output file
+PACKAGES=(
+  "6.7.3319 x86 {E529135A-5E03-4FA7-AD61-A2FD6EA717BC} KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi"
+  "6.7.3319 x64 {23EA6169-CCA9-4815-96BF-5AC4082FE794} KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
+  "6.6.2100 x86 {DADCA83E-18BF-46F2-A08D-32467CD329C7} KELVARO_UCC_Client_for_32bit_Windows_v6.6.2.100.msi"
+  "6.6.2100 x64 {8FF40B9E-CFC3-4D78-83D4-1AA2288BEC90} KELVARO_UCC_Client_for_64bit_Windows_v6.6.2.100.msi"
+  "6.8.1000 x86 {BE8AE63D-65F5-40F7-8CDC-01E645D3FBF7} KELVARO_UCC_Client_for_32bit_Windows_v6.8.1.0.msi"
+  "6.8.1000 x64 {BC77E1FC-63A4-456A-AADA-11209BEA66F4} KELVARO_UCC_Client_for_64bit_Windows_v6.8.1.0.msi"
+)
+
+die() { echo "build-samples: $*" >&2; exit 1; }
+
+VERIFY=0
+if [ "${1:-}" = "--verify" ]; then VERIFY=1; shift; fi
+[ $# -eq 1 ] || die "usage: build-samples.sh [--verify] OUTDIR"
+mkdir -p "$1"
+OUTDIR="$(cd "$1" && pwd)"
+WORK="$OUTDIR/.samples-work"
+
+for tool in wixl msiinfo msibuild python3; do
+  command -v "$tool" >/dev/null || die "$tool not found (apt-get install wixl msitools python3)"
+done
+
+# Data rows of `msiinfo export PACKAGE TABLE`, without carriage returns.
+table_rows() { msiinfo export "$1" "$2" | tail -n +4 | tr -d '\r'; }
+expected_feature_rows() { grep -v '^#' "$EXPECTED_FEATURES"; }
+
+# Writes an .idt file: the three header lines of the exported table, then ROWS (stdin).
+write_idt() {
+  local pkg="$1" table="$2" out="$3"
+  { msiinfo export "$pkg" "$table" | sed -n 1,3p; sed 's/$/\r/'; } > "$out"
+}
+
+# Feature: Display and Attributes (bit 0x10 for Absent="disallow") come from
+# expected-Feature.tsv; wixl numbers Display itself and drops Absent.
+patch_features() {
+  local pkg="$1" dir="$2"
+  table_rows "$pkg" Feature \
+    | awk -F'\t' -v OFS='\t' -v want="$EXPECTED_FEATURES" '
+        BEGIN { while ((getline line < want) > 0) {
+                  if (line ~ /^#/) continue
+                  split(line, f, "\t"); display[f[1]] = f[5]; attrs[f[1]] = f[8] } }
+        { if (!($1 in display)) { print "unexpected feature " $1 > "/dev/stderr"; exit 1 }
+          $5 = display[$1]; $8 = attrs[$1]; print }' \
+    | write_idt "$pkg" Feature "$dir/Feature.idt"
+}
+
+# Upgrade: wixl drops IncludeMaximum; SAMEVERSIONDETECTED needs bit 0x200.
+patch_upgrade() {
+  local pkg="$1" dir="$2"
+  table_rows "$pkg" Upgrade \
+    | awk -F'\t' -v OFS='\t' '
+        $7 == "SAMEVERSIONDETECTED" && int($5 / 512) % 2 == 0 { $5 += 512 }
+        { print }' \
+    | write_idt "$pkg" Upgrade "$dir/Upgrade.idt"
+}
+
+check_tables() {
+  local pkg="$1" version="$2"
+  diff <(expected_feature_rows | sort) <(table_rows "$pkg" Feature | sort) >&2 \
+    || die "$pkg: Feature table differs from expected-Feature.tsv"
+  local want
+  want="$(printf '%s\t%s\t%s\t\t%s\t\t%s\n' \
+    "$UPGRADE_CODE" "$version" ""         2   NEWERVERSIONDETECTED \
+    "$UPGRADE_CODE" "$version" "$version" 770 SAMEVERSIONDETECTED \
+    "$UPGRADE_CODE" 0.0.0      "$version" 256 OLDERVERSIONBEINGUPGRADED | sort)"
+  diff <(echo "$want") <(table_rows "$pkg" Upgrade | sort) >&2 \
+    || die "$pkg: Upgrade table is not as expected"
+  local storages
+  storages="$(python3 "$TRANSFORMS_TOOL" storages "$pkg" | cut -f1 | tr '\n' ' ')"
+  [ "$storages" = "${LANGUAGES[*]} " ] || die "$pkg: embedded storages are '$storages'"
+}
+
+build_package() {
+  local version="$1" arch="$2" product_code="$3" name="$4"
+  local dir="$WORK/${name%.msi}"
+  local pkg="$dir/$name"
+  rm -rf "$dir" "$OUTDIR/$name"
+  mkdir -p "$dir"
+  # wixl resolves File/@Source relative to the current directory.
+  (cd "$HERE" && wixl -a "$arch" -D Version="$version" -D ProductCode="$product_code" \
+      -D Arch="$arch" -o "$pkg" VovClient.wxs) || die "wixl failed for $name"
+  # The package is written with the neutral codepage; transforms with French
+  # and German texts need a real one, and transforms must share it.
+  printf '\r\n\r\n1252\t_ForceCodepage\r\n' > "$dir/_ForceCodepage.idt"
+  msibuild "$pkg" -i "$dir/_ForceCodepage.idt" || die "setting the codepage failed for $name"
+  patch_features "$pkg" "$dir"
+  patch_upgrade "$pkg" "$dir"
+  msibuild "$pkg" -i "$dir/Feature.idt" -i "$dir/Upgrade.idt" || die "msibuild failed for $name"
+  python3 "$TRANSFORMS_TOOL" embed "$pkg" "$TRANSLATIONS" || die "embedding transforms failed for $name"
+  check_tables "$pkg" "$version"
+  mv "$pkg" "$OUTDIR/$name"
+  rm -rf "$dir"
+  echo "built $name"
+}
+
+verify_packages() {
+  command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "x86_64-w64-mingw32-gcc-posix not found"
+  command -v wine >/dev/null || die "wine not found"
+  local vdir="$WORK/verify"
+  rm -rf "$vdir"
+  mkdir -p "$vdir"
+  x86_64-w64-mingw32-gcc-posix -municode -O2 -Wall -o "$vdir/check_package.exe" \
+    "$HERE/tools/check_package.c" -lmsi || die "compiling check_package.c failed"
+  export WINEPREFIX="$vdir/prefix" WINEDEBUG=-all
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  wineboot -i >"$vdir/wineboot.log" 2>&1 || die "wineboot failed (see $vdir/wineboot.log)"
+  local entry failed=0
+  for entry in "${PACKAGES[@]}"; do
+    set -- $entry
+    local name="$4"
+    python3 "$TRANSFORMS_TOOL" expected-check "$OUTDIR/$name" "$TRANSLATIONS" > "$vdir/expected.txt"
+    if ! wine "$vdir/check_package.exe" "Z:$OUTDIR/$name" "${LANGUAGES[@]}" \
+          > "$vdir/actual.txt" 2> "$vdir/actual.err"; then
+      cat "$vdir/actual.err" >&2
+      echo "FAIL $name: check_package failed" >&2; failed=1; continue
+    fi
+    if ! diff "$vdir/expected.txt" "$vdir/actual.txt" >&2; then
+      echo "FAIL $name: Feature rows under Wine differ" >&2; failed=1; continue
+    fi
+    echo "verified $name: storages ${LANGUAGES[*]}, translated Feature rows"
+  done
+  wineserver -k 2>/dev/null || true
+  trap - EXIT
+  [ "$failed" = 0 ] || die "verification failed"
+  rm -rf "$vdir"
+}
+
+for entry in "${PACKAGES[@]}"; do
+  build_package $entry
+done
+if [ "$VERIFY" = 1 ]; then
+  verify_packages
+fi
+rmdir "$WORK" 2>/dev/null || true
