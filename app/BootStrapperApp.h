@@ -1,0 +1,36 @@
+// The application object: the start-up sequence of the bootstrapper and the end of the process.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/AppSystem.h"
+#include "app/SetupOptions.h"
+
+// The version of the bootstrapper and of the packages it carries.
+extern const wchar_t* const kBootstrapperVersion;
+
+class CBootStrapperApp {
+public:
+    explicit CBootStrapperApp(IAppSystem& system) : system_(system) {}
+
+    // Does the whole work of the process; returns false in every outcome, so that no message loop follows.
+    bool StartUp();
+
+    // The process exit code after StartUp.
+    uint32_t ShutDown() const { return exitCode_; }
+
+    const SetupOptions& Options() const { return options_; }
+    const std::wstring& ExecutablePath() const { return executablePath_; }
+    const std::wstring& ExecutableFolder() const { return executableFolder_; }
+
+private:
+    IAppSystem& system_;
+    SetupOptions options_;
+    std::wstring executablePath_;
+    std::wstring executableFolder_;
+    uint32_t exitCode_ = 0;
+};
+
+// The folder of a path up to and including its last backslash; empty without a backslash.
+std::wstring FolderOfPath(const std::wstring& path);

@@ -1,0 +1,118 @@
+// Turns the bootstrapper's arguments into SetupOptions. No argument is ever an error.
+#include "app/CommandLineParser.h"
+
+#include "log/Log.h"
+
+namespace {
+
+const wchar_t* const kTag = L"CommandLineParser";
+
+wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void CMyCommandLineParser::ParseArguments(const std::vector<std::wstring>& argv)
+{
+    for (size_t i = 1; i < argv.size(); ++i) {
+        std::wstring param = argv[i];
+        bool flag = false;
+        if (!param.empty() && (param[0] == L'/' || param[0] == L'-')) {
+            flag = true;
+            param.erase(0, 1);
+        }
+        ParseArgument(param, flag, i + 1 == argv.size());
+    }
+}
+
+void CMyCommandLineParser::ParseArgument(const std::wstring& param, bool bFlag, bool bLast)
+{
+    LogFormat(kTag, L"bFlag: %d, bLast: %d, param: %s", bFlag ? 1 : 0, bLast ? 1 : 0, param);
+
+    if (bFlag) {
+        struct Switch {
+            const wchar_t* word;
+            bool SetupOptions::*field;
+            const wchar_t* logText;
+        };
+        static const Switch kSwitches[] = {
+            {L"clean", &SetupOptions::clean, L"clean"},
+            {L"i", &SetupOptions::install, L"install"},
+            {L"x", &SetupOptions::uninstall, L"uninstall"},
+            {L"runaftersetup", &SetupOptions::runAfterSetup, L"runaftersetup"},
+            {L"removeLegacyGS", &SetupOptions::removeLegacyGS, L"removeLegacyGS"},
+            {L"noreboot", &SetupOptions::noReboot, L"noreboot"},
+            {L"passive", &SetupOptions::passive, L"passive"},
+            {L"quiet", &SetupOptions::quiet, L"quiet"},
+            {L"q", &SetupOptions::quiet, L"quiet"},
+        };
+        for (const Switch& s : kSwitches) {
+            if (EqualsIgnoringAsciiCase(param, s.word)) {
+                this->*(s.field) = true;
+                LogMessage(kTag, s.logText);
+                return;
+            }
+        }
+        if (!param.empty() && (param[0] == L'q' || param[0] == L'Q')) {
+            quietFlags = param;
+            LogFormat(kTag, L"Quiet flags: %s", quietFlags);
+        }
+        return;
+    }
+
+    struct Property {
+        const wchar_t* name;
+        std::wstring SetupOptions::*field;
+        const wchar_t* logFormat;
+    };
+    static const Property kProperties[] = {
+        {L"CUSTOMCONFIGFILES", &SetupOptions::customConfigFilesPath, L"Custom config files path: %s"},
+        {L"REDISTDIR", &SetupOptions::localRedistPath, L"Local redist path: %s"},
+        {L"ADDLOCAL", &SetupOptions::addLocalFeatures, L"AddLocalFeatures: %s"},
+        {L"REMOVE", &SetupOptions::removeFeatures, L"RemoveFeatures: %s"},
+    };
+    for (const Property& p : kProperties) {
+        std::wstring value;
+        if (MatchProperty(param, p.name, value)) {
+            this->*(p.field) = value;
+            LogFormat(kTag, p.logFormat, value);
+            return;
+        }
+    }
+}
+
+bool MatchProperty(const std::wstring& param, const std::wstring& name, std::wstring& value)
+{
+    if (param.size() < name.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (UpperAscii(param[i]) != name[i]) return false;
+    }
+    std::wstring rest = param.substr(name.size());
+    const size_t first = rest.find_first_not_of(L" =\"");
+    // A value made only of blanks, '=' and quotes (ADDLOCAL=, REDISTDIR="") is empty: taking "="
+    // as a folder or feature list would hand a nonsense value to the installer.
+    value = first == std::wstring::npos ? std::wstring() : TrimChars(rest.substr(first), L" \"");
+    return true;
+}
+
+std::wstring TrimChars(const std::wstring& text, const std::wstring& characters)
+{
+    const size_t first = text.find_first_not_of(characters);
+    if (first == std::wstring::npos) {
+        std::wstring rest;
+        for (wchar_t c : text) {
+            if (c != L' ') rest.push_back(c);
+        }
+        return rest;
+    }
+    const size_t last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
+}

@@ -1,0 +1,28 @@
+// Turns the bootstrapper's arguments into SetupOptions. No argument is ever an error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/SetupOptions.h"
+
+class CMyCommandLineParser : public SetupOptions {
+public:
+    // Feeds every argument after the program name (argument 0) to ParseArgument: a leading
+    // "/" or "-" is removed and makes the argument a flag; the last argument has bLast set.
+    void ParseArguments(const std::vector<std::wstring>& argv);
+
+    // Interprets one argument and logs it.
+    void ParseArgument(const std::wstring& param, bool bFlag, bool bLast);
+
+    const SetupOptions& Options() const { return *this; }
+};
+
+// Whether param is the installer-style property `name` (given in capitals, matched as a prefix
+// ignoring the case of a-z), and its value with leading blanks, '=' and quotes removed and blanks and
+// quotes trimmed from its end; a value made only of blanks, '=' and quotes is empty.
+bool MatchProperty(const std::wstring& param, const std::wstring& name, std::wstring& value);
+
+// Removes the given characters from both ends of text. A text made only of those characters
+// loses its blanks and keeps the other characters.
+std::wstring TrimChars(const std::wstring& text, const std::wstring& characters);

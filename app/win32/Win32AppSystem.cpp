@@ -1,0 +1,35 @@
+// Windows implementation of the start-up services of the application object.
+#include "app/win32/Win32AppSystem.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+void Win32AppSystem::InitializeOle() { OleInitialize(nullptr); }
+
+void Win32AppSystem::InitializeCommonControls()
+{
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0xFF};
+    InitCommonControlsEx(&icc);
+}
+
+void Win32AppSystem::RegisterForRestart() { RegisterApplicationRestart(nullptr, 0); }
+
+std::vector<std::wstring> Win32AppSystem::Arguments()
+{
+    std::vector<std::wstring> args;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) return args;
+    for (int i = 0; i < count; ++i) args.emplace_back(argv[i]);
+    LocalFree(argv);
+    return args;
+}
+
+std::wstring Win32AppSystem::ModulePath()
+{
+    wchar_t buffer[520] = {};
+    DWORD length = GetModuleFileNameW(nullptr, buffer, 520);
+    return std::wstring(buffer, length < 520 ? length : 519);
+}

@@ -1,0 +1,13 @@
+// Windows implementation of the start-up services of the application object.
+#pragma once
+
+#include "app/AppSystem.h"
+
+class Win32AppSystem : public IAppSystem {
+public:
+    void InitializeOle() override;
+    void InitializeCommonControls() override;
+    void RegisterForRestart() override;
+    std::vector<std::wstring> Arguments() override;
+    std::wstring ModulePath() override;
+};

@@ -1,0 +1,28 @@
+# The Windows build: the Win32 bindings, Setup.exe with its resources, and the test programs.
+
+set(SETUP_SYSTEM_LIBRARIES msi comctl32 urlmon ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 version)
+
+# The thin Windows bindings of the core's interfaces (everything in */win32/ but the entry point).
+file(GLOB SETUP_WIN32_SOURCES CONFIGURE_DEPENDS */win32/*.cpp)
+list(FILTER SETUP_WIN32_SOURCES EXCLUDE REGEX "/app/win32/Main\\.cpp$")
+add_library(setupwin32 STATIC ${SETUP_WIN32_SOURCES})
+target_link_libraries(setupwin32 PUBLIC setupcore ${SETUP_SYSTEM_LIBRARIES})
+target_compile_options(setupwin32 PRIVATE -Wall -Wextra)
+
+# Setup.exe: a statically linked GUI program written straight into the build folder.
+add_executable(Setup WIN32 app/win32/Main.cpp resources/Setup.rc)
+set_target_properties(Setup PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_libraries(Setup PRIVATE setupwin32)
+target_link_options(Setup PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++)
+set_property(SOURCE resources/Setup.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_SOURCE_DIR}/resources/Setup.manifest ${CMAKE_SOURCE_DIR}/resources/version.rc)
+
+# Console programs that drive the real Windows bindings from the integration tests.
+file(GLOB SETUP_TEST_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.cpp)
+foreach(tool_source ${SETUP_TEST_TOOLS})
+    get_filename_component(tool_name ${tool_source} NAME_WE)
+    add_executable(${tool_name} ${tool_source})
+    set_target_properties(${tool_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+    target_link_libraries(${tool_name} PRIVATE setupwin32)
+    target_link_options(${tool_name} PRIVATE -municode -static -static-libgcc -static-libstdc++)
+endforeach()

@@ -1,0 +1,39 @@
+// The bootstrapper's log file: one process-wide file with daily backups and one recursive lock.
+#pragma once
+
+#include <string>
+
+#include "log/DebugTrace.h"
+#include "log/LogPlatform.h"
+#include "log/TextFormat.h"
+
+// Number of characters of the formatting buffer of LogFormat, terminator included.
+constexpr size_t kLogFormatBuffer = 512;
+// Backups kept in the log's "bak" folder.
+constexpr size_t kLogBackupsKept = 5;
+
+// Installs the clock and file operations the log uses. Must happen before LogInitialize.
+void LogSetPlatform(ILogFiles* files, IClock* clock);
+
+// Builds "<temp>\KELVARO GmbH\<name>\logs" once; later calls do nothing.
+void LogInitialize(const std::wstring& name);
+
+// Writes one line: "MM-DD hh:mm:ss", a blank, the tag padded to 20 characters, a blank, the text.
+// Does nothing before LogInitialize. Never fails its caller; a line that cannot be written is lost.
+void LogMessage(const std::wstring& tag, const std::wstring& text);
+
+// Formats into a buffer of 512 characters (a longer text is cut to 511) and writes it with LogMessage.
+// A null format writes nothing.
+void LogFormatArgs(const std::wstring& tag, const wchar_t* format, FormatArgs args);
+
+template <class... Args>
+void LogFormat(const std::wstring& tag, const wchar_t* format, const Args&... args)
+{
+    LogFormatArgs(tag, format, {FormatArg(args)...});
+}
+
+// The path of the active log file (empty before LogInitialize).
+std::wstring LogFilePath();
+
+// Forgets paths and state, so that a test can initialise the log again.
+void LogResetForTesting();

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Configures and builds the host (unit tests), x86_64 (Wine tests) and i686 (release) trees under build/.
+# Usage: build.sh [host|win64|win32]...   (default: all three)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+jobs="${JOBS:-2}"
+targets=("$@")
+[ "${#targets[@]}" -gt 0 ] || targets=(host win64 win32)
+for t in "${targets[@]}"; do
+    case "$t" in
+        host) args=() ;;
+        win64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake") ;;
+        win32) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake") ;;
+        *) echo "unknown build: $t" >&2; exit 2 ;;
+    esac
+    mkdir -p "$build"
+    cmake -S "$root" -B "$build/$t" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$build/cmake-$t.log" 2>&1 ||
+        { mkdir -p "$build"; cat "$build/cmake-$t.log"; exit 1; }
+    cmake --build "$build/$t" -j "$jobs"
+done

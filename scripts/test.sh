@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds everything and runs all tests: host unit tests, the checks of the release build,
+# and the integration tests of the real Setup.exe under Wine. Prints "total: N passed, N failed" last.
+# Usage: test.sh [INTEGRATION_FILTER]
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+"$root/scripts/install-deps.sh" || exit 1
+"$root/scripts/build.sh" host win64 win32 || { echo "total: 0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+
+echo "== unit tests"
+(cd "$build/host" && ctest --output-on-failure -j 2) | tee "$build/unit.txt"
+summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$build/unit.txt" | tail -n 1)
+unit_total=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
+unit_failed=$(echo "$summary" | sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/')
+if [ -z "$summary" ]; then unit_total=1; unit_failed=1; fi
+passed=$((passed + unit_total - unit_failed))
+failed=$((failed + unit_failed))
+
+echo "== release build"
+description=$(file -b "$build/win32/Setup.exe" || true)
+echo "Setup.exe (i686): $description"
+if [[ "$description" == "PE32 executable (GUI) Intel 80386"* ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: the release is not a PE32 GUI program"; fi
+
+echo "== integration tests"
+"$root/tests/integration/run-all.sh" "$build/win64" "${1:-}" | tee "$build/integration.txt"
+summary=$(grep -E '^integration: [0-9]+ passed, [0-9]+ failed' "$build/integration.txt" | tail -n 1)
+if [ -n "$summary" ]; then
+    passed=$((passed + $(echo "$summary" | sed -E 's/integration: ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "$summary" | sed -E 's/.* ([0-9]+) failed/\1/')))
+else
+    failed=$((failed + 1))
+fi
+
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,85 @@
+# Helpers of the integration tests: Wine prefixes, running Setup.exe, reading its log, assertions.
+# Sourced by run-all.sh; every test function runs in its own subshell.
+
+: "${BUILD_WIN64:?BUILD_WIN64 must name the x86_64 build folder}"
+SETUP_EXE="$BUILD_WIN64/Setup.exe"
+TOOLS_DIR="$BUILD_WIN64/tools"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+# A pristine prefix booted once per run; tests get copies of it.
+template_prefix() {
+    local template="$WORK_DIR/template-prefix"
+    if [ ! -f "$template/system.reg" ]; then
+        rm -rf "$template"
+        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 || true
+        WINEPREFIX="$template" wineserver -w
+    fi
+    echo "$template"
+}
+
+# Gives the calling test its own copy of the template prefix in $WINEPREFIX.
+new_prefix() {
+    local template
+    template=$(template_prefix)
+    export WINEPREFIX="$TEST_DIR/prefix"
+    rm -rf "$WINEPREFIX"
+    cp -a "$template" "$WINEPREFIX"
+}
+
+# The Linux path of the user's temporary folder inside the prefix.
+prefix_temp() {
+    local user_dir
+    user_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
+    echo "$user_dir/Temp"
+}
+
+setup_log() { echo "$(prefix_temp)/KELVARO GmbH/Setup/logs/Setup.log"; }
+
+# Converts a Linux path to the Windows path Wine sees (Z: drive).
+winpath() { echo "Z:$(realpath -m "$1" | sed 's|/|\\|g')"; }
+
+# Runs a Windows program with arguments through runexe and sets EXIT_CODE to its full 32-bit exit code.
+# Each argument reaches the program unchanged (runexe quotes it); "--raw LINE" passes a command line as is.
+run_windows() {
+    local out
+    out=$(wine "$TOOLS_DIR/runexe.exe" "$@" 2>>"$TEST_DIR/wine-stderr.txt")
+    echo "$out" >>"$TEST_DIR/runexe.txt"
+    EXIT_CODE=$(echo "$out" | sed -n 's/^exit code: \([0-9]*\).*/\1/p' | tail -n 1)
+    [ -n "$EXIT_CODE" ] || EXIT_CODE=none
+}
+
+# Runs Setup.exe (copied to $TEST_DIR/media unless SETUP_COPY is set) with Windows-quoted arguments.
+run_setup() {
+    local exe="${SETUP_COPY:-$SETUP_EXE}"
+    run_windows "$(winpath "$exe")" "$@"
+    wineserver -w
+}
+
+# The log's lines without their time stamps: "<tag padded to 20> <text>" becomes "<tag>|<text>".
+log_entries() {
+    local file="${1:-$(setup_log)}"
+    tr -d '\r' <"$file" | sed -E 's/^[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} //' |
+        awk '{ tag=$1; rest=substr($0, length(tag)+2); if (length(tag) < 20) rest=substr($0, 22); print tag "|" rest }'
+}
+
+fail() {
+    echo "    FAIL: $*" >&2
+    exit 1
+}
+
+assert_eq() {
+    [ "$1" == "$2" ] || fail "${3:-values differ}: expected [$2], got [$1]"
+}
+
+assert_file() { [ -f "$1" ] || fail "missing file: $1"; }
+assert_no_file() { [ ! -e "$1" ] || fail "file should not exist: $1"; }
+
+# Compares a file's content with the expected text and shows a diff on mismatch.
+assert_text() {
+    local actual="$1" expected="$2" what="${3:-text}"
+    if [ "$actual" != "$expected" ]; then
+        diff <(echo "$expected") <(echo "$actual") | head -n 40 >&2
+        fail "$what differs (< expected, > actual)"
+    fi
+}
