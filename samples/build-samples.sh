@@ -7,6 +7,9 @@
 #   build-samples.sh --verify OUTDIR   build, then open every package with
 #                                      Wine's msi.dll and apply each embedded
 #                                      transform (tools/check_package.c)
+#   build-samples.sh --verify-install OUTDIR
+#                                      as --verify, then install, upgrade and
+#                                      remove packages with Wine's msiexec
 #
 # needs: wixl msitools python3
 # needs for --verify only: wine64 gcc-mingw-w64-x86-64-posix
@@ -32,8 +35,11 @@ PACKAGES=(
 die() { echo "build-samples: $*" >&2; exit 1; }
 
 VERIFY=0
-if [ "${1:-}" = "--verify" ]; then VERIFY=1; shift; fi
-[ $# -eq 1 ] || die "usage: build-samples.sh [--verify] OUTDIR"
+case "${1:-}" in
+  --verify) VERIFY=1; shift ;;
+  --verify-install) VERIFY=2; shift ;;
+esac
+[ $# -eq 1 ] || die "usage: build-samples.sh [--verify|--verify-install] OUTDIR"
 mkdir -p "$1"
 OUTDIR="$(cd "$1" && pwd)"
 WORK="$OUTDIR/.samples-work"
@@ -115,6 +121,95 @@ build_package() {
   echo "built $name"
 }
 
+# Value NAME under HKLM\SOFTWARE\KELVARO\VOV Client in registry VIEW (32|64),
+# or "<missing>" when the value or key does not exist.
+client_reg_value() {
+  local out
+  out="$(wine reg query 'HKLM\SOFTWARE\KELVARO\VOV Client' /v "$1" "/reg:$2" 2>/dev/null | tr -d '\r')" \
+    || { echo "<missing>"; return; }
+  printf '%s\n' "$out" | awk -v name="$1" '
+    { sub(/^ +/, "") }
+    index($0, name "    REG_SZ    ") == 1 { print substr($0, length(name) + 15); found = 1 }
+    END { if (!found) print "<missing>" }'
+}
+
+product_registered() {  # ProductCode -> "yes"/"no" (either registry view)
+  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\'"$1"
+  if wine reg query "$key" /reg:64 >/dev/null 2>&1 || wine reg query "$key" /reg:32 >/dev/null 2>&1; then
+    echo yes
+  else
+    echo no
+  fi
+}
+
+installed_files() {  # "Program Files" folder name -> sorted file names, space-separated
+  local dir="$WINEPREFIX/drive_c/$1/KELVARO/VOV Client"
+  if [ -d "$dir" ]; then (cd "$dir" && ls | sort | tr '\n' ' '); fi
+}
+
+expect() {  # description, wanted, actual
+  if [ "$2" = "$3" ]; then
+    echo "  ok   $1"
+  else
+    echo "  FAIL $1: wanted '$2', got '$3'" >&2
+    INSTALL_FAILED=1
+  fi
+}
+
+msiexec_rc() {  # msiexec arguments -> prints the exit code
+  local rc=0
+  wine msiexec "$@" || rc=$?
+  echo "$rc"
+}
+
+verify_install() {
+  local vdir="$1" logdir="$1/logs"
+  local x86_67="KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi" x86_67_code="{E529135A-5E03-4FA7-AD61-A2FD6EA717BC}"
+  local x64_67="KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" x64_67_code="{23EA6169-CCA9-4815-96BF-5AC4082FE794}"
+  local x64_66="KELVARO_UCC_Client_for_64bit_Windows_v6.6.2.100.msi" x64_66_code="{8FF40B9E-CFC3-4D78-83D4-1AA2288BEC90}"
+  local pf64="Program Files" pf32="Program Files (x86)"
+  mkdir -p "$logdir"
+  INSTALL_FAILED=0
+
+  echo "install check: $x64_67 with ADDLOCAL=MainFeature,FeatureFax"
+  expect "msiexec /i exit code" 0 "$(msiexec_rc /i "Z:$OUTDIR/$x64_67" /qn ADDLOCAL=MainFeature,FeatureFax \
+      'CUSTOMCONFIGFILES=C:\cfg\a.xml;C:\cfg\b.xml' /lvoicewarmupx "Z:$logdir/x64-install.log")"
+  expect "files in $pf64" "FeatureFax.txt MainFeature.txt " "$(installed_files "$pf64")"
+  expect "Version (64-bit view)" 6.7.3319 "$(client_reg_value Version 64)"
+  expect "CustomConfigFiles" 'C:\cfg\a.xml;C:\cfg\b.xml' "$(client_reg_value CustomConfigFiles 64)"
+  expect "RunAfterInstall (property not given)" "" "$(client_reg_value RunAfterInstall 64)"
+  expect "nothing in the 32-bit view" "<missing>" "$(client_reg_value Version 32)"
+  expect "msiexec /x exit code" 0 "$(msiexec_rc /x "$x64_67_code" /qn)"
+  expect "files after removal" "" "$(installed_files "$pf64")"
+  expect "Version after removal" "<missing>" "$(client_reg_value Version 64)"
+
+  echo "install check: $x86_67 with ADDLOCAL=MainFeature,FeatureFax"
+  expect "msiexec /i exit code" 0 "$(msiexec_rc /i "Z:$OUTDIR/$x86_67" /qn ADDLOCAL=MainFeature,FeatureFax \
+      RUNAFTERINSTALL=1 /lvoicewarmupx "Z:$logdir/x86-install.log")"
+  expect "files in $pf32" "FeatureFax.txt MainFeature.txt " "$(installed_files "$pf32")"
+  expect "Version (32-bit view)" 6.7.3319 "$(client_reg_value Version 32)"
+  expect "RunAfterInstall" 1 "$(client_reg_value RunAfterInstall 32)"
+  expect "CustomConfigFiles (property not given)" "" "$(client_reg_value CustomConfigFiles 32)"
+  expect "msiexec /x exit code" 0 "$(msiexec_rc /x "$x86_67_code" /qn)"
+  expect "files after removal" "" "$(installed_files "$pf32")"
+
+  echo "install check: $x64_67 over $x64_66"
+  expect "msiexec /i 6.6.2100 exit code" 0 "$(msiexec_rc /i "Z:$OUTDIR/$x64_66" /qn ADDLOCAL=ALL \
+      /lvoicewarmupx "Z:$logdir/old-install.log")"
+  expect "6.6.2100 files" "FeatureDiagnostics.txt FeatureFax.txt FeatureOutlook.txt FeatureOutlookCalendar.txt FeatureSnomD7.txt FeatureUnifiedCollaborationApi.txt MainFeature.txt " "$(installed_files "$pf64")"
+  expect "msiexec /i 6.7.3319 exit code" 0 "$(msiexec_rc /i "Z:$OUTDIR/$x64_67" /qn ADDLOCAL=MainFeature \
+      /lvoicewarmupx "Z:$logdir/upgrade.log")"
+  expect "OLDERVERSIONBEINGUPGRADED" "Property(S): OLDERVERSIONBEINGUPGRADED = $x64_66_code" \
+      "$(grep -a 'Property(S): OLDERVERSIONBEINGUPGRADED' "$logdir/upgrade.log" | tr -d '\r')"
+  expect "6.6.2100 registered" no "$(product_registered "$x64_66_code")"
+  expect "6.7.3319 registered" yes "$(product_registered "$x64_67_code")"
+  expect "files after the upgrade" "MainFeature.txt " "$(installed_files "$pf64")"
+  expect "Version after the upgrade" 6.7.3319 "$(client_reg_value Version 64)"
+  expect "msiexec /x exit code" 0 "$(msiexec_rc /x "$x64_67_code" /qn)"
+  expect "6.7.3319 registered after removal" no "$(product_registered "$x64_67_code")"
+  return "$INSTALL_FAILED"
+}
+
 verify_packages() {
   command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "x86_64-w64-mingw32-gcc-posix not found"
   command -v wine >/dev/null || die "wine not found"
@@ -127,6 +222,7 @@ verify_packages() {
   trap 'wineserver -k 2>/dev/null || true' EXIT
   wineboot -i >"$vdir/wineboot.log" 2>&1 || die "wineboot failed (see $vdir/wineboot.log)"
   local entry failed=0
+  [ "$VERIFY" = 2 ] && { verify_install "$vdir" || failed=1; }
   for entry in "${PACKAGES[@]}"; do
     set -- $entry
     local name="$4"
@@ -150,7 +246,7 @@ verify_packages() {
 for entry in "${PACKAGES[@]}"; do
   build_package $entry
 done
-if [ "$VERIFY" = 1 ]; then
+if [ "$VERIFY" != 0 ]; then
   verify_packages
 fi
 rmdir "$WORK" 2>/dev/null || true
