@@ -82,6 +82,18 @@ patch_upgrade() {
     | write_idt "$pkg" Upgrade "$dir/Upgrade.idt"
 }
 
+# Property: wixl has no Property/@Secure; the command-line properties the
+# package writes to the registry must reach the server side of a managed install.
+SECURE_EXTRA="CUSTOMCONFIGFILES;RUNAFTERINSTALL"
+patch_properties() {
+  local pkg="$1" dir="$2"
+  table_rows "$pkg" Property \
+    | awk -F'\t' -v OFS='\t' -v extra="$SECURE_EXTRA" '
+        $1 == "SecureCustomProperties" { $2 = $2 ";" extra }
+        { print }' \
+    | write_idt "$pkg" Property "$dir/Property.idt"
+}
+
 check_tables() {
   local pkg="$1" version="$2"
   diff <(expected_feature_rows | sort) <(table_rows "$pkg" Feature | sort) >&2 \
@@ -93,6 +105,10 @@ check_tables() {
     "$UPGRADE_CODE" 0.0.0      "$version" 256 OLDERVERSIONBEINGUPGRADED | sort)"
   diff <(echo "$want") <(table_rows "$pkg" Upgrade | sort) >&2 \
     || die "$pkg: Upgrade table is not as expected"
+  local secure
+  secure="$(table_rows "$pkg" Property | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }')"
+  [ "$secure" = "NEWERVERSIONDETECTED;SAMEVERSIONDETECTED;OLDERVERSIONBEINGUPGRADED;$SECURE_EXTRA" ] \
+    || die "$pkg: SecureCustomProperties is '$secure'"
   local storages
   storages="$(python3 "$TRANSFORMS_TOOL" storages "$pkg" | cut -f1 | tr '\n' ' ')"
   [ "$storages" = "${LANGUAGES[*]} " ] || die "$pkg: embedded storages are '$storages'"
@@ -113,7 +129,8 @@ build_package() {
   msibuild "$pkg" -i "$dir/_ForceCodepage.idt" || die "setting the codepage failed for $name"
   patch_features "$pkg" "$dir"
   patch_upgrade "$pkg" "$dir"
-  msibuild "$pkg" -i "$dir/Feature.idt" -i "$dir/Upgrade.idt" || die "msibuild failed for $name"
+  patch_properties "$pkg" "$dir"
+  msibuild "$pkg" -i "$dir/Feature.idt" -i "$dir/Upgrade.idt" -i "$dir/Property.idt" || die "msibuild failed for $name"
   python3 "$TRANSFORMS_TOOL" embed "$pkg" "$TRANSLATIONS" || die "embedding transforms failed for $name"
   check_tables "$pkg" "$version"
   mv "$pkg" "$OUTDIR/$name"
