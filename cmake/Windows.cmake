@@ -9,8 +9,27 @@ add_library(setupwin32 STATIC ${SETUP_WIN32_SOURCES})
 target_link_libraries(setupwin32 PUBLIC setupcore ${SETUP_SYSTEM_LIBRARIES})
 target_compile_options(setupwin32 PRIVATE -Wall -Wextra)
 
+# The sample client packages and the sample clean-up tool: the default payloads.
+add_subdirectory(samples)
+add_executable(CleanupInstallation WIN32 samples/cleanup/CleanupInstallation.cpp)
+set_target_properties(CleanupInstallation PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/samples)
+target_link_libraries(CleanupInstallation PRIVATE shell32)
+target_link_options(CleanupInstallation PRIVATE -municode -mwindows -static)
+
+# The payloads are inputs of the build: other files need only other values of these variables.
+set(SETUP_MSI_X86 "${CMAKE_BINARY_DIR}/samples/KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi"
+    CACHE FILEPATH "Windows Installer package for 32-bit Windows, embedded as BIN 130")
+set(SETUP_MSI_X64 "${CMAKE_BINARY_DIR}/samples/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
+    CACHE FILEPATH "Windows Installer package for 64-bit Windows, embedded as BIN 132")
+set(SETUP_CLEANUP_TOOL "${CMAKE_BINARY_DIR}/samples/CleanupInstallation.exe"
+    CACHE FILEPATH "Clean-up tool, embedded as BIN 131")
+configure_file(resources/payloads.rc.in ${CMAKE_BINARY_DIR}/payloads.rc @ONLY)
+
 # Setup.exe: a statically linked GUI program written straight into the build folder.
-add_executable(Setup WIN32 app/win32/Main.cpp resources/Setup.rc)
+add_executable(Setup WIN32 app/win32/Main.cpp resources/Setup.rc ${CMAKE_BINARY_DIR}/payloads.rc)
+add_dependencies(Setup sample_packages CleanupInstallation)
+set_property(SOURCE ${CMAKE_BINARY_DIR}/payloads.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${SETUP_MSI_X86} ${SETUP_MSI_X64} ${SETUP_CLEANUP_TOOL})
 set_target_properties(Setup PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(Setup PRIVATE setupwin32)
 target_link_options(Setup PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++)
@@ -26,3 +45,4 @@ foreach(tool_source ${SETUP_TEST_TOOLS})
     target_link_libraries(${tool_name} PRIVATE setupwin32)
     target_link_options(${tool_name} PRIVATE -municode -static -static-libgcc -static-libstdc++)
 endforeach()
+target_include_directories(Setup PRIVATE ${CMAKE_SOURCE_DIR}/resources)
