@@ -32,5 +32,7 @@ bool CBootStrapperApp::StartUp()
 
     executablePath_ = system_.ModulePath();
     executableFolder_ = FolderOfPath(executablePath_);
+
+    if (setupRun_) exitCode_ = setupRun_(options_, executableFolder_);
     return false;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/AppSystem.h"
@@ -12,7 +13,10 @@ extern const wchar_t* const kBootstrapperVersion;
 
 class CBootStrapperApp {
 public:
-    explicit CBootStrapperApp(IAppSystem& system) : system_(system) {}
+    // The setup run: given the options and the executable's folder, does the work and returns the exit code.
+    using SetupRunner = std::function<uint32_t(const SetupOptions&, const std::wstring&)>;
+
+    CBootStrapperApp(IAppSystem& system, SetupRunner setupRun) : system_(system), setupRun_(std::move(setupRun)) {}
 
     // Does the whole work of the process; returns false in every outcome, so that no message loop follows.
     bool StartUp();
@@ -26,6 +30,7 @@ public:
 
 private:
     IAppSystem& system_;
+    SetupRunner setupRun_;
     SetupOptions options_;
     std::wstring executablePath_;
     std::wstring executableFolder_;

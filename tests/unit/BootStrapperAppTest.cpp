@@ -32,7 +32,7 @@ TEST(BootStrapperApp, BannerComesFirstThenTheArguments)
     LogFixture log;
     RecordingAppSystem system;
     system.args = {L"C:\\Media\\Setup.exe", L"/passive", L"ADDLOCAL=FeatureFax"};
-    CBootStrapperApp app(system);
+    CBootStrapperApp app(system, nullptr);
     EXPECT_FALSE(app.StartUp());
 
     const std::vector<LogEntry> expected = {
@@ -55,7 +55,7 @@ TEST(BootStrapperApp, ExecutableFolderKeepsItsTrailingBackslash)
 {
     LogFixture log;
     RecordingAppSystem system;
-    CBootStrapperApp app(system);
+    CBootStrapperApp app(system, nullptr);
     app.StartUp();
     EXPECT_EQ(app.ExecutablePath(), L"C:\\Media\\Setup.exe");
     EXPECT_EQ(app.ExecutableFolder(), L"C:\\Media\\");

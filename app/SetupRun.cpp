@@ -1,0 +1,127 @@
+// The setup run: creates the controller, runs the clean-up tool or decides an unattended run,
+// or hands over to the wizard; writes the last log line and gives the process exit code.
+#include "app/SetupRun.h"
+
+#include <memory>
+
+#include "log/Log.h"
+
+namespace {
+
+const wchar_t* const kTag = L"BootStrapper";
+
+const wchar_t* StateLine(InstallState state)
+{
+    switch (state) {
+    case LowerVersionInstalled: return L"Lower version installed";
+    case SameVersionInstalled: return L"Same version installed";
+    case HigherVersionInstalled: return L"Higher version installed";
+    default: return L"Not installed";
+    }
+}
+
+void RunSequence(CInstallController& controller, InstallMode mode)
+{
+    controller.SetInstallMode(mode);
+    if (mode == UnInstallExistingProduct) {
+        controller.EnqueueUninstallRelatedProducts();
+    } else {
+        controller.EnqueueLegacyGhostscriptRemoval();
+        controller.EnqueuePrerequisites();
+        if (mode == RepairExistingProduct) controller.EnqueueRepairProduct();
+        else if (mode == ModifyExistingProduct) controller.EnqueueModifyProduct();
+        else controller.EnqueueInstallProduct();
+    }
+    controller.RunInstallActions();
+}
+
+// Decides and runs an unattended request. Returns the exit code; lastLine is the refusal text when refused.
+uint32_t UnattendedDecision(CInstallController& controller, const SetupOptions& options, bool featureListsGiven,
+                            std::wstring& lastLine)
+{
+    LogMessage(kTag, L"Unattended setup");
+    controller.runAfterInstall = options.runAfterSetup;
+    controller.noRestart = options.noReboot;
+    controller.quiet = options.quiet;
+    controller.quietFlags = options.quietFlags;
+
+    const InstallState state = controller.installState;
+    LogMessage(kTag, StateLine(state));
+    const bool installed =
+        state == LowerVersionInstalled || state == SameVersionInstalled || state == HigherVersionInstalled;
+
+    if (options.uninstall) {
+        if (!installed) {
+            lastLine = L"Uninstall requested, nothing installed";
+            return kExitNothingInstalled;
+        }
+        LogMessage(kTag, L"Uninstall requested");
+        RunSequence(controller, UnInstallExistingProduct);
+    } else if (state == HigherVersionInstalled) {
+        lastLine = L"Install requested, downgrade not supported";
+        return kExitDowngradeRefused;
+    } else if (state == SameVersionInstalled && featureListsGiven) {
+        LogMessage(kTag, L"Modify requested");
+        RunSequence(controller, ModifyExistingProduct);
+    } else if (state == SameVersionInstalled) {
+        LogMessage(kTag, L"Repair");
+        RunSequence(controller, RepairExistingProduct);
+    } else {
+        LogMessage(kTag, L"Install requested");
+        RunSequence(controller, InstallNewProduct);
+    }
+    return QueueExitCode(controller);
+}
+
+}  // namespace
+
+uint32_t QueueExitCode(const CInstallController& controller)
+{
+    if (controller.lastResult != 0) return controller.lastResult;
+    return controller.rebootRequired ? kRebootRequired : kExitSuccess;
+}
+
+bool IsUnattended(const SetupOptions& options)
+{
+    return !options.addLocalFeatures.empty() || !options.removeFeatures.empty() || options.install ||
+           options.uninstall || options.passive || options.quiet || !options.quietFlags.empty();
+}
+
+uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
+                  IWizardRun* wizard)
+{
+    auto controller = std::make_unique<CInstallController>(services);
+    uint32_t exitCode = kExitSuccess;
+    std::wstring lastLine = L"Done";
+
+    if (options.clean) {
+        LogMessage(kTag, L"Launch clean tool");
+        controller->EnqueueCleanTool();
+        controller->RunInstallActions();
+        exitCode = QueueExitCode(*controller);
+    } else {
+        const std::wstring configFolder = options.customConfigFilesPath.empty()
+                                              ? executableFolder + L"CustomConfigFiles"
+                                              : options.customConfigFilesPath;
+        LogFormat(L"InstallController", L"CustomConfigPath: %s", configFolder);
+        controller->customConfigFiles = configFolder;
+        LogFormat(kTag, L"CustomConfigFilesPath: %s", controller->customConfigFiles);
+
+        const std::wstring redistFolder =
+            options.localRedistPath.empty() ? executableFolder + L"redist" : options.localRedistPath;
+        LogFormat(L"InstallController", L"LocalRedistPath: %s", redistFolder);
+        controller->extractor.localRedistFolder = redistFolder;
+        LogFormat(kTag, L"LocalRedistPath: %s", redistFolder);
+
+        const bool featureListsGiven = !options.addLocalFeatures.empty() || !options.removeFeatures.empty();
+        if (featureListsGiven) controller->SetFeatureLists(options.addLocalFeatures, options.removeFeatures);
+        controller->runAfterInstall = true;
+
+        if (IsUnattended(options)) exitCode = UnattendedDecision(*controller, options, featureListsGiven, lastLine);
+        else if (wizard) exitCode = wizard->Run(*controller);
+    }
+
+    LogMessage(kTag, lastLine);
+    controller.reset();
+    return exitCode;
+}

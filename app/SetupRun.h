@@ -1,0 +1,35 @@
+// The setup run: creates the controller, runs the clean-up tool or decides an unattended run,
+// or hands over to the wizard; writes the last log line and gives the process exit code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/SetupOptions.h"
+#include "engine/InstallController.h"
+
+// Exit codes beyond the results of the install actions.
+constexpr uint32_t kExitSuccess = 0;
+constexpr uint32_t kExitUserCancelled = 1602;      // ERROR_INSTALL_USEREXIT
+constexpr uint32_t kExitNothingInstalled = 1605;   // ERROR_UNKNOWN_PRODUCT
+constexpr uint32_t kExitDowngradeRefused = 1638;   // ERROR_PRODUCT_VERSION
+constexpr uint32_t kExitRebootInitiated = 1641;    // ERROR_SUCCESS_REBOOT_INITIATED
+
+// The interactive branch of the setup run.
+class IWizardRun {
+public:
+    virtual ~IWizardRun() = default;
+    // Shows the wizard for the controller's state until it ends; returns the process exit code.
+    virtual uint32_t Run(CInstallController& controller) = 0;
+};
+
+// The exit code after the queue ran: the failing action's result, else 3010 when an action asked
+// for a reboot, else 0.
+uint32_t QueueExitCode(const CInstallController& controller);
+
+// Performs the whole setup run; wizard may be null (a run that is not unattended then only ends).
+uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
+                  IWizardRun* wizard);
+
+// Whether the options ask for a run without the wizard.
+bool IsUnattended(const SetupOptions& options);

@@ -1,0 +1,132 @@
+// The one install controller: install mode, options, feature lists, prerequisite plan,
+// the queue of install actions and the results of running it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/EngineServices.h"
+#include "engine/InstallAction.h"
+#include "engine/Prerequisites.h"
+#include "package/Features.h"
+#include "package/RelatedProducts.h"
+#include "system/InstalledSoftware.h"
+#include "system/PayloadExtractor.h"
+
+enum InstallMode : uint32_t {
+    InstallModeNotSet = 0,
+    InstallNewProduct = 1,
+    UpdateExistingProduct = 2,
+    RepairExistingProduct = 3,
+    ModifyExistingProduct = 4,
+    UnInstallExistingProduct = 5,
+};
+
+// Package and payload names of the bootstrapper.
+extern const wchar_t* const kPackageVersion;       // "6.7.3.319"
+extern const wchar_t* const kCleanToolFileName;    // "CleanupInstallation.exe"
+constexpr uint16_t kPayloadMsiX86 = 130;
+constexpr uint16_t kPayloadCleanTool = 131;
+constexpr uint16_t kPayloadMsiX64 = 132;
+constexpr uint32_t kRebootRequired = 3010;
+
+// Names of the two client packages for this version.
+std::wstring PackageFileName(bool x64);
+
+// Splits "{A};{B}" at every ";": an empty text gives nothing, a ";" at the end adds no empty entry.
+std::vector<std::wstring> SplitProductCodes(const std::wstring& text);
+
+class CInstallController {
+public:
+    // The set-up: extracts the payloads, detects the installed client and plans the prerequisites.
+    explicit CInstallController(EngineServices& services);
+    CInstallController(const CInstallController&) = delete;
+    CInstallController& operator=(const CInstallController&) = delete;
+
+    void SetInstallMode(uint32_t mode);
+
+    void EnqueueUninstallRelatedProducts();
+    void EnqueueRepairProduct();
+    void EnqueueModifyProduct();
+    void EnqueueInstallProduct();
+    void EnqueuePrerequisites();
+    void EnqueueLegacyGhostscriptRemoval();
+    void EnqueueUninstallViaMsiExec(const std::wstring& displayName, const std::wstring& productCode);
+    void EnqueueUninstallCommandLine(const std::wstring& displayName, const std::wstring& uninstallCommand);
+    void EnqueuePrerequisite(const PrerequisiteInfo& prerequisite);
+    void EnqueueServiceAction(const std::wstring& displayName, const std::wstring& serviceName, bool start);
+    void EnqueueCleanTool();
+    void ClearInstallActionQueue();
+
+    // Runs the queue front to back on the calling thread; stops after the first failure.
+    void RunInstallActions();
+    // Thread entry of the wizard's worker: the argument is the controller. Returns 0.
+    static uint32_t InstallWorkerThread(void* controller);
+
+    // Formats the string resource with the display name and publishes it under jobLock.
+    void SetCurrentJobDescription(uint32_t stringId, const std::wstring& displayName);
+    std::wstring CurrentJobDescription();
+
+    bool IsOutlookRunning();
+
+    // Reads the package's features (through an embedded transform such as "1031" when given) and marks
+    // the installed ones.
+    void ReadFeatures(const std::wstring& transform);
+    // Stores the feature lists and derives the fax prerequisites from them.
+    void SetFeatureLists(const std::wstring& addLocalList, const std::wstring& removeList);
+
+    // Re-creates missing Snom D7 driver-store registrations when that feature is installed.
+    void RepairSnomD7DriverStore();
+
+    EngineServices& Services() { return services_; }
+
+    // The fields, read and written by the setup run and the wizard pages.
+    CBinaryResourceExtractor extractor;
+    InstallState installState = NotInstalled;
+    uint32_t installMode = InstallModeNotSet;
+    std::vector<std::wstring> relatedProductCodes;
+    std::wstring msiPath;
+    std::wstring cleanToolPath;
+    std::deque<CInstallAction> actionQueue;
+    std::atomic<bool> running{false};
+    bool isX64Windows = false;
+    uint32_t lastResult = 0;
+    std::wstring downloadErrorText;
+    bool downloadFailed = false;
+    PrerequisiteKind failedPrerequisite = NoPrerequisite;
+    std::wstring addLocal;
+    std::wstring remove;
+    std::wstring customConfigFiles;
+    bool runAfterInstall = false;
+    bool noRestart = false;
+    bool quiet = false;
+    std::wstring quietFlags;
+    bool snomD7Installed = false;
+    std::vector<FeatureInfo> features;
+    std::wstring installedVersion;
+    std::mutex jobLock;
+    std::wstring currentJobDescription;
+    std::wstring productDisplayName;
+    bool dotNetInstalled = false;
+    bool ghostscriptInstalled = false;
+    bool eDocPrintProInstalled = false;
+    std::vector<LegacyGhostscriptEntry> legacyGhostscripts;
+    bool needDotNet = false;
+    bool needGhostscript = false;
+    bool legacyGhostscriptFound = false;
+    bool offerLegacyGhostscriptRemoval = false;
+    bool needEDocPrintPro = false;
+    bool rebootRequired = false;
+
+private:
+    CInstallAction NewAction(InstallActionKind kind) { return CInstallAction(kind, &extractor, this); }
+    CInstallAction NewProductAction(InstallActionKind kind);
+    void Enqueue(const CInstallAction& action) { actionQueue.push_back(action); }
+    void DetectPrerequisites();
+
+    EngineServices& services_;
+};
