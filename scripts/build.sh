@@ -10,7 +10,9 @@ targets=("$@")
 for t in "${targets[@]}"; do
     case "$t" in
         host) args=() ;;
-        win64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake") ;;
+        # The x86_64 build is the one the integration tests run: its downloads go to a loopback server.
+        win64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake"
+                     -DSETUP_DOWNLOAD_BASE_URL="http://127.0.0.1:${TEST_DOWNLOAD_PORT:-48213}/kelvaro/clients/") ;;
         win32) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake") ;;
         *) echo "unknown build: $t" >&2; exit 2 ;;
     esac

@@ -83,3 +83,43 @@ assert_text() {
         fail "$what differs (< expected, > actual)"
     fi
 }
+
+# Checks that each expected line occurs, whole, in the given text, in this order (other lines may lie between).
+assert_lines_in_order() {
+    local text="$1"
+    shift
+    local rest="$text" line
+    for line in "$@"; do
+        local found=0 remaining="" l
+        while IFS= read -r l; do
+            if [ "$found" -eq 0 ] && [ "$l" == "$line" ]; then
+                found=1
+                continue
+            fi
+            [ "$found" -eq 1 ] && remaining+="$l"$'\n'
+        done <<<"$rest"
+        [ "$found" -eq 1 ] || { echo "$text" | tail -n 60 >&2; fail "line not found (in order): [$line]"; }
+        rest="$remaining"
+    done
+}
+
+# The Windows form of the prefix's temporary folder, as GetTempPathW gives it (with its backslash).
+prefix_temp_windows() { echo "C:\\users\\$(basename "$(dirname "$(prefix_temp)")")\\Temp\\"; }
+
+# Copies Setup.exe into $TEST_DIR/media and makes run_setup use that copy.
+stage_setup() {
+    mkdir -p "$TEST_DIR/media"
+    cp "$SETUP_EXE" "$TEST_DIR/media/Setup.exe"
+    export SETUP_COPY="$TEST_DIR/media/Setup.exe"
+    MEDIA_WIN="$(winpath "$TEST_DIR/media")\\"
+}
+
+# The log with time stamps removed and the temporary and media folders written as <TEMP> and <MEDIA>.
+normalized_log() {
+    local text temp
+    text=$(log_entries)
+    temp=$(prefix_temp_windows)
+    text="${text//"$temp"/<TEMP>}"
+    [ -n "${MEDIA_WIN:-}" ] && text="${text//"$MEDIA_WIN"/<MEDIA>}"
+    echo "$text"
+}
