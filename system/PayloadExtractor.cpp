@@ -1,0 +1,129 @@
+// Writes embedded payloads to the temporary folder, finds or downloads prerequisite installers,
+// and deletes every file it wrote or reused when it is destroyed.
+#include "system/PayloadExtractor.h"
+
+#include "log/Log.h"
+#include "resource.h"
+
+#ifndef SETUP_DOWNLOAD_BASE_URL
+#define SETUP_DOWNLOAD_BASE_URL L"https://download.kelvaro.com/kelvaro/clients/"
+#endif
+
+const wchar_t* const DownloadBaseUrl = SETUP_DOWNLOAD_BASE_URL;
+
+namespace {
+
+const wchar_t* const kTag = L"ResourceExtractor";
+constexpr int kDownloadAttempts = 3;
+
+// The URL with a line break after every occurrence of the download server's prefix, so that an error
+// text shows the server and the file's path on lines of their own.
+std::wstring BreakAfterBaseUrl(const std::wstring& url)
+{
+    const std::wstring base = DownloadBaseUrl;
+    std::wstring broken = url;
+    if (base.empty()) return broken;
+    size_t pos = 0;
+    while ((pos = broken.find(base, pos)) != std::wstring::npos) {
+        pos += base.size();
+        broken.insert(pos, L"\r\n");
+        pos += 2;
+    }
+    return broken;
+}
+
+}  // namespace
+
+CBinaryResourceExtractor::CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader)
+    : resources_(resources), files_(files), downloader_(downloader)
+{
+    tempFolder = files_.TempFolder();
+    LogFormat(kTag, L"Temp path: %s", tempFolder);
+}
+
+CBinaryResourceExtractor::~CBinaryResourceExtractor()
+{
+    for (const std::wstring& path : filesToDelete) {
+        try {
+            LogFormat(kTag, L"Delete: %s", path);
+            files_.DeleteFile(path);  // a file that is gone already (or locked) stays as it is
+        } catch (...) {
+        }
+    }
+}
+
+std::wstring CBinaryResourceExtractor::ExtractResource(const std::wstring& type, uint16_t id,
+                                                       const std::wstring& fileName)
+{
+    try {
+        // The view points into the mapped executable: the bytes go to the file from there, without a copy.
+        const PayloadView payload = resources_.FindPayload(type, id);
+        const std::wstring path = tempFolder + fileName;
+        LogFormat(kTag, L"Extract: %s", path);
+        if (payload.found && payload.data != nullptr) {
+            files_.WriteFile(path, payload.data, payload.size);
+        } else {
+            files_.WriteFile(path, nullptr, 0);  // a missing payload leaves an empty file
+        }
+        filesToDelete.push_back(path);
+        return path;
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::wstring& errorText,
+                                                 const std::wstring& url, const std::wstring& fileName,
+                                                 const std::wstring& displayName)
+{
+    try {
+        // Without a configured folder there is no local source (a bare "\name" would search the drive's root).
+        if (!localRedistFolder.empty()) {
+            std::wstring localPath = localRedistFolder;
+            if (localPath.back() != L'\\') localPath += L'\\';
+            localPath += fileName;
+            if (files_.FileExists(localPath)) {
+                resultPath = localPath;
+                LogFormat(kTag, L"Local redist: %s", localPath);
+                return 0;
+            }
+        }
+
+        const std::wstring cachePath = tempFolder + fileName;
+        uint32_t hr = kEFail;
+        bool obtained = false;
+        for (int attempt = 1; attempt <= kDownloadAttempts && !obtained; ++attempt) {
+            if (files_.FileExists(cachePath)) {
+                LogFormat(kTag, L"Already in cache: %s", cachePath);
+                obtained = true;
+                break;
+            }
+            LogFormat(kTag, L"Download: %s", url);
+            hr = downloader_.Download(url, cachePath, parentWindow);
+            if (hr == 0 && files_.FileExists(cachePath)) {
+                obtained = true;
+                break;
+            }
+            if (hr == 0) {
+                LogFormat(kTag, L"Download failed: %s", cachePath);
+                hr = kEFail;
+            }
+            LogFormat(kTag, L"Download failed: %x", hr);
+        }
+
+        if (!obtained) {
+            const std::wstring brokenUrl = BreakAfterBaseUrl(url);
+            LogFormat(kTag, L"Download failed: %x", hr);
+            const std::wstring format = resources_.LoadString(IDS_DOWNLOAD_FAILED);
+            errorText = FormatText(format.c_str(), {displayName, brokenUrl});
+            return hr;
+        }
+
+        filesToDelete.push_back(cachePath);
+        resultPath = cachePath;
+        LogFormat(kTag, L"Local cached file: %s", cachePath);
+        return 0;
+    } catch (...) {
+        return kEFail;
+    }
+}
