@@ -46,6 +46,14 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "creating Wine prefix"
 wineboot -i >"$work/wineboot.log" 2>&1
+# Without a window manager, unmanaged windows get their caption drawn by Wine (so the
+# page caption shows in the pictures) and close without Wine's wait for the manager.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$work/wineboot.log" 2>&1
+# Wine does not find its own Tahoma here, so "MS Shell Dlg" falls back to
+# Liberation Sans, whose break character is "!": the link control then neither finds its
+# <a href="..."> tags nor wraps at blanks. Tahoma is what Windows uses for it.
+cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || \
+    echo "warning: Wine's fonts (package fonts-wine) not found; texts are measured in a substitute font" >&2
 wineserver -w
 
 sync="$work/sync"
@@ -60,7 +68,12 @@ for lang in "${langs[@]}"; do
     while kill -0 "$pid" 2>/dev/null; do
         if [ -f "$sync/ready" ]; then
             read -r name x y w h <"$sync/ready"
-            import -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$lang-$name.png"
+            if [ -n "${PREVIEW_FULL_SCREEN:-}" ]; then
+                import -window root "$out/$lang-$name.png"
+            else
+                import -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$lang-$name.png"
+            fi
+            echo "$name $x $y $w $h" >>"$out/geometry-$lang.txt"
             echo "  $lang-$name.png"
             rm -f "$sync/ready"
         else
@@ -71,7 +84,8 @@ for lang in "${langs[@]}"; do
     wait "$pid" || rc=$?
     if [ -f "$sync/fit-$lang.txt" ]; then
         cp "$sync/fit-$lang.txt" "$out/fit-$lang.txt"
-        grep -v '^ok ' "$out/fit-$lang.txt" | sed 's/^/  /' || true
+        sed -i "1s/^\xEF\xBB\xBF//" "$out/fit-$lang.txt"
+        grep -v "^ok " "$out/fit-$lang.txt" | sed 's/^/  /' || true
     else
         echo "  no fit report (tool exit code $rc)" >&2
         rc=255
