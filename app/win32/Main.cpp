@@ -2,9 +2,18 @@
 #include <windows.h>
 
 #include "app/BootStrapperApp.h"
+#include "app/SetupRun.h"
 #include "app/win32/Win32AppSystem.h"
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
+#include "package/win32/Win32MsiApi.h"
+#include "system/win32/Win32Downloader.h"
+#include "system/win32/Win32FileSystem.h"
+#include "system/win32/Win32Processes.h"
+#include "system/win32/Win32Registry.h"
+#include "system/win32/Win32Resources.h"
+#include "system/win32/Win32Services.h"
+#include "system/win32/Win32SystemInfo.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
@@ -14,8 +23,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     LogSetPlatform(&logFiles, &clock);
     SetDebugOutput(&debugOutput);
 
+    Win32MsiApi msi;
+    Win32Registry registry;
+    Win32FileSystem files;
+    Win32Resources resources;
+    Win32Downloader downloader;
+    Win32ProcessLauncher launcher;
+    Win32ProcessList processes;
+    Win32Services services;
+    Win32SystemInfo systemInfo;
+    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, systemInfo};
+
     Win32AppSystem system;
-    CBootStrapperApp app(system);
+    CBootStrapperApp app(system, [&engine](const SetupOptions& options, const std::wstring& folder) {
+        return RunSetup(engine, options, folder, nullptr);
+    });
     app.StartUp();
     return static_cast<int>(app.ShutDown());
 }
