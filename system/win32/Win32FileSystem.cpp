@@ -1,0 +1,48 @@
+// IFileSystem on the Windows file functions.
+#include "system/win32/Win32FileSystem.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+// The interface's names, not the ANSI/Unicode macros of <windows.h>.
+#undef DeleteFile
+
+std::wstring Win32FileSystem::TempFolder()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, buffer);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(buffer, length);
+}
+
+std::wstring Win32FileSystem::SystemDirectory()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(buffer, length);
+}
+
+bool Win32FileSystem::FileExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
+
+bool Win32FileSystem::CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+
+bool Win32FileSystem::WriteFile(const std::wstring& path, const void* data, size_t size)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // Written in pieces: one WriteFile call takes at most 4 GB - 1 bytes.
+    const char* bytes = static_cast<const char*>(data);
+    bool ok = true;
+    while (ok && size > 0) {
+        const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        ok = ::WriteFile(file, bytes, chunk, &written, nullptr) && written == chunk;
+        bytes += chunk;
+        size -= chunk;
+    }
+    ok = CloseHandle(file) && ok;
+    return ok;
+}
+
+bool Win32FileSystem::DeleteFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }

@@ -1,0 +1,102 @@
+// IProcessLauncher and IProcessList on the Windows process functions.
+#include "system/win32/Win32Processes.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+namespace {
+
+constexpr DWORD kMaxProcessIds = 1024;
+constexpr DWORD kModuleNameChars = 260;
+
+HANDLE ToHandle(ProcessHandle process) { return reinterpret_cast<HANDLE>(process); }
+ProcessHandle FromHandle(HANDLE handle) { return reinterpret_cast<ProcessHandle>(handle); }
+
+}  // namespace
+
+uint32_t Win32ProcessLauncher::Start(const std::wstring& commandLine, ProcessHandle& process)
+{
+    std::wstring mutableLine = commandLine;  // CreateProcessW may write into its command line
+    mutableLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return GetLastError();
+    CloseHandle(info.hThread);
+    process = FromHandle(info.hProcess);
+    return 0;
+}
+
+void Win32ProcessLauncher::WaitForExit(ProcessHandle process) { WaitForSingleObject(ToHandle(process), INFINITE); }
+
+uint32_t Win32ProcessLauncher::ExitCode(ProcessHandle process, uint32_t& code)
+{
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(ToHandle(process), &exitCode)) return GetLastError();
+    code = exitCode;
+    return 0;
+}
+
+void Win32ProcessLauncher::Close(ProcessHandle process)
+{
+    if (process != 0) CloseHandle(ToHandle(process));
+}
+
+bool Win32ProcessList::EnumerateIds(std::vector<uint32_t>& ids)
+{
+    DWORD table[kMaxProcessIds] = {};
+    DWORD bytes = 0;
+    if (!EnumProcesses(table, sizeof table, &bytes)) return false;
+    const DWORD count = bytes / sizeof(DWORD);
+    ids.assign(table, table + (count < kMaxProcessIds ? count : kMaxProcessIds));
+    return true;
+}
+
+ProcessHandle Win32ProcessList::OpenForQuery(uint32_t id)
+{
+    return FromHandle(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+}
+
+bool Win32ProcessList::FirstModuleBaseName(ProcessHandle process, std::string& name)
+{
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (!EnumProcessModules(ToHandle(process), &module, sizeof module, &needed)) return false;
+    char buffer[kModuleNameChars] = {};
+    if (GetModuleBaseNameA(ToHandle(process), module, buffer, kModuleNameChars) > 0) name = buffer;
+    return true;
+}
+
+ProcessHandle Win32ProcessList::OpenForTermination(uint32_t id)
+{
+    return FromHandle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+}
+
+void Win32ProcessList::EnableDebugPrivilege()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    if (LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+}
+
+uint32_t Win32ProcessList::Terminate(ProcessHandle process, uint32_t exitCode)
+{
+    return TerminateProcess(ToHandle(process), exitCode) ? 0 : GetLastError();
+}
+
+bool Win32ProcessList::WaitForExit(ProcessHandle process, uint32_t milliseconds)
+{
+    return WaitForSingleObject(ToHandle(process), milliseconds) != WAIT_TIMEOUT;
+}
+
+void Win32ProcessList::Close(ProcessHandle process)
+{
+    if (process != 0) CloseHandle(ToHandle(process));
+}

@@ -1,0 +1,276 @@
+// Drives the system utilities on the real Windows bindings and prints their results, log lines and
+// debugger-output lines in a stable text format for the integration tests.
+//
+// Usage: systemprobe COMMAND [ARGUMENT...]
+//   baseurl                                  the download server prefix built in
+//   x64                                      whether this Windows is 64-bit
+//   ghostscript VERSION                      IsGhostscriptInstalled
+//   edocprintpro                             IsEDocPrintProInstalled
+//   uninstall-version DISPLAYNAME            FindUninstallEntryVersion
+//   legacy-gs REQUIRED                       CollectLegacyGhostscript (one "entry:" line per entry)
+//   read-string KEY VALUE                    ReadRegistryString on HKLM\KEY (64-bit view)
+//   extract SETUP.EXE OUTDIR ID=NAME...      ExtractResource("BIN", ID, NAME) from SETUP.EXE's resources;
+//                                            each file is copied to OUTDIR\NAME before the extractor deletes it
+//   obtain SETUP.EXE REDIST URL NAME DISPLAYNAME [KEEPDIR]
+//                                            ObtainPayload with REDIST as local folder ("-": none) and
+//                                            SETUP.EXE's string table; the result is copied to KEEPDIR
+//   find-process NAME                        FindProcessByName
+//   terminate-clients                        TerminateClientProcesses
+//   service NAME start|stop...               StartStopService once per request, in one process
+//   repair-driver-store                      RepairSnomD7DriverStore with the feature installed
+// Output: result lines, then "log: TAG|TEXT" per log line and "trace: TEXT" per debugger-output line.
+// Carriage returns and line feeds inside texts are shown as \r and \n. Exit code 0, or 2 on bad usage.
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "log/Log.h"
+#include "log/win32/Win32Log.h"
+#include "system/DriverStore.h"
+#include "system/InstalledSoftware.h"
+#include "system/PayloadExtractor.h"
+#include "system/ProcessControl.h"
+#include "system/win32/Win32Downloader.h"
+#include "system/win32/Win32FileSystem.h"
+#include "system/win32/Win32Processes.h"
+#include "system/win32/Win32Registry.h"
+#include "system/win32/Win32Resources.h"
+#include "system/win32/Win32Services.h"
+#include "system/win32/Win32SystemInfo.h"
+
+namespace {
+
+std::string ToUtf8(const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+std::string Escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+void Print(const std::string& line) { std::printf("%s\n", Escape(line).c_str()); }
+void Print(const std::string& label, const std::wstring& text) { Print(label + ToUtf8(text)); }
+
+// The log's files in memory: lines are kept and printed at the end instead of going to a file.
+class CapturedLogFiles : public ILogFiles {
+public:
+    std::string content;
+    std::wstring TempFolder() override { return L"C:\\probe\\"; }
+    bool CreateFolder(const std::wstring&) override { return true; }
+    std::string ToNarrow(const std::wstring& text) override { return real_.ToNarrow(text); }
+    bool Append(const std::wstring&, const std::string& bytes) override
+    {
+        content += bytes;
+        return true;
+    }
+    bool CreationTime(const std::wstring&, LocalTime&) override { return false; }
+    bool StampCreationTime(const std::wstring&) override { return true; }
+    bool Move(const std::wstring&, const std::wstring&) override { return false; }
+    bool List(const std::wstring&, std::vector<FileEntry>&) override { return false; }
+    bool Delete(const std::wstring&) override { return false; }
+
+private:
+    Win32LogFiles real_;
+};
+
+class CapturedTrace : public IDebugOutput {
+public:
+    std::vector<std::string> lines;
+    void Write(const std::string& text) override { lines.push_back(text); }
+    void Write(const std::wstring& text) override { lines.push_back(ToUtf8(text)); }
+};
+
+// "MM-DD hh:mm:ss TAG<padding> TEXT\r\n" becomes "log: TAG|TEXT".
+void PrintLog(const std::string& content)
+{
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find("\r\n", start);
+        if (end == std::string::npos) end = content.size();
+        const std::string line = content.substr(start, end - start);
+        start = end + 2;
+        if (line.size() < 15) continue;
+        const size_t tagEnd = line.find(' ', 15);
+        const std::string tag = line.substr(15, tagEnd == std::string::npos ? std::string::npos : tagEnd - 15);
+        const size_t textStart = 15 + (tag.size() < 20 ? 20 : tag.size()) + 1;
+        std::printf("log: %s|%s\n", tag.c_str(), textStart < line.size() ? line.substr(textStart).c_str() : "");
+    }
+}
+
+std::string Hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: systemprobe COMMAND [ARGUMENT...] (see the source's header)\n");
+    return 2;
+}
+
+HMODULE LoadAsData(const std::wstring& path)
+{
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) Print("cannot load " + ToUtf8(path) + ": " + std::to_string(GetLastError()));
+    return module;
+}
+
+int Extract(const std::vector<std::wstring>& args)
+{
+    if (args.size() < 4) return Usage();
+    HMODULE module = LoadAsData(args[1]);
+    if (!module) return 1;
+    {
+        Win32Resources resources(module);
+        Win32FileSystem files;
+        Win32Downloader downloader;
+        CBinaryResourceExtractor extractor(resources, files, downloader);
+        for (size_t i = 3; i < args.size(); ++i) {
+            const size_t equals = args[i].find(L'=');
+            if (equals == std::wstring::npos) return Usage();
+            const uint16_t id = static_cast<uint16_t>(std::stoul(args[i].substr(0, equals)));
+            const std::wstring name = args[i].substr(equals + 1);
+            const std::wstring path = extractor.ExtractResource(L"BIN", id, name);
+            Print("ExtractResource " + std::to_string(id) + ": ", path);
+            if (!CopyFileW(path.c_str(), (args[2] + L"\\" + name).c_str(), FALSE)) Print("copy failed: " + std::to_string(GetLastError()));
+        }
+    }
+    FreeLibrary(module);
+    return 0;
+}
+
+int Obtain(const std::vector<std::wstring>& args)
+{
+    if (args.size() < 6) return Usage();
+    HMODULE module = LoadAsData(args[1]);
+    if (!module) return 1;
+    {
+        Win32Resources resources(module);
+        Win32FileSystem files;
+        Win32Downloader downloader;
+        CBinaryResourceExtractor extractor(resources, files, downloader);
+        if (args[2] != L"-") extractor.localRedistFolder = args[2];
+        std::wstring resultPath, errorText;
+        const uint32_t hr = extractor.ObtainPayload(resultPath, errorText, args[3], args[4], args[5]);
+        Print("ObtainPayload: " + Hex(hr));
+        Print("resultPath: ", resultPath);
+        Print("errorText: ", errorText);
+        Print("filesToDelete: " + std::to_string(extractor.filesToDelete.size()));
+        if (args.size() > 6 && !resultPath.empty()) {
+            const std::wstring slash = resultPath.substr(resultPath.rfind(L'\\'));
+            if (!CopyFileW(resultPath.c_str(), (args[6] + slash).c_str(), FALSE)) Print("copy failed: " + std::to_string(GetLastError()));
+        }
+    }
+    FreeLibrary(module);
+    return 0;
+}
+
+int Run(const std::vector<std::wstring>& args)
+{
+    const std::wstring& command = args[0];
+    Win32Registry registry;
+    Win32FileSystem files;
+    Win32ProcessList processes;
+    Win32Services services;
+    if (command == L"baseurl") {
+        Print("DownloadBaseUrl: ", DownloadBaseUrl);
+    } else if (command == L"x64") {
+        Win32SystemInfo info;
+        Print("IsX64Windows: " + std::to_string(info.IsX64Windows()));
+    } else if (command == L"ghostscript" && args.size() == 2) {
+        Print("IsGhostscriptInstalled: " + std::to_string(IsGhostscriptInstalled(registry, files, args[1])));
+    } else if (command == L"edocprintpro") {
+        Print("IsEDocPrintProInstalled: " + std::to_string(IsEDocPrintProInstalled(registry, files)));
+    } else if (command == L"uninstall-version" && args.size() == 2) {
+        uint32_t version = 0;
+        std::wstring text;
+        const bool found = FindUninstallEntryVersion(registry, args[1], version, text);
+        Print("FindUninstallEntryVersion: " + std::to_string(found) + " version=" + Hex(version) + " text=" + ToUtf8(text));
+    } else if (command == L"legacy-gs" && args.size() == 2) {
+        std::vector<LegacyGhostscriptEntry> entries;
+        bool anyOlder = false;
+        const bool ok = CollectLegacyGhostscript(registry, args[1], entries, anyOlder);
+        Print("CollectLegacyGhostscript: " + std::to_string(ok) + " anyOlder=" + std::to_string(anyOlder));
+        for (const LegacyGhostscriptEntry& e : entries) {
+            char version[32];
+            std::snprintf(version, sizeof version, "%g", static_cast<double>(e.version));
+            Print("entry: " + ToUtf8(e.versionText) + "|" + ToUtf8(e.displayName) + "|" + ToUtf8(e.uninstallCommand) + "|" +
+                  ToUtf8(e.productCode) + "|older=" + std::to_string(e.isOlder) + "|version=" + version);
+        }
+    } else if (command == L"read-string" && args.size() == 3) {
+        RegKey key = 0;
+        std::wstring value;
+        bool ok = false;
+        if (registry.OpenKey(kRegLocalMachine, args[1], false, key) == 0) {
+            ok = ReadRegistryString(registry, key, args[2], value);
+            registry.CloseKey(key);
+        }
+        Print("ReadRegistryString: " + std::to_string(ok) + " value=" + ToUtf8(value));
+    } else if (command == L"extract") {
+        return Extract(args);
+    } else if (command == L"obtain") {
+        return Obtain(args);
+    } else if (command == L"find-process" && args.size() == 2) {
+        uint32_t id = 0;
+        const std::string name = ToUtf8(args[1]);
+        const bool found = FindProcessByName(processes, name.c_str(), id);
+        Print("FindProcessByName: " + std::to_string(found) + " id=" + std::to_string(id));
+    } else if (command == L"terminate-clients") {
+        TerminateClientProcesses(processes);
+    } else if (command == L"service" && args.size() >= 3) {
+        for (size_t i = 2; i < args.size(); ++i) {
+            if (args[i] != L"start" && args[i] != L"stop") return Usage();
+            StartStopService(services, args[1], args[i] == L"start");
+        }
+    } else if (command == L"repair-driver-store") {
+        RepairSnomD7DriverStore(registry, true);
+    } else {
+        return Usage();
+    }
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) return Usage();
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    OleInitialize(nullptr);
+    Win32Clock clock;
+    CapturedLogFiles logFiles;
+    LogSetPlatform(&logFiles, &clock);
+    LogInitialize(L"SystemProbe");
+    CapturedTrace trace;
+    SetDebugOutput(&trace);
+
+    const int code = Run(args);
+
+    SetDebugOutput(nullptr);
+    PrintLog(logFiles.content);
+    for (const std::string& line : trace.lines) Print("trace: " + line);
+    std::fflush(stdout);
+    OleUninitialize();
+    return code;
+}
