@@ -398,3 +398,45 @@ BATCH
     wine reg query "$comp" /reg:32 >/dev/null 2>&1 && fail "written to the 32-bit view"
     return 0
 }
+
+# Starts a private X server (a free display number) so that Wine can create windows; sets DISPLAY.
+# The caller's EXIT trap ends it (stop_x_server).
+start_x_server() {
+    local file="$TEST_DIR/display"
+    : >"$file"
+    Xvfb -displayfd 9 -screen 0 640x480x24 9>"$file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$file" ] && break
+        sleep 0.1
+    done
+    [ -s "$file" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(tr -d '\n' <"$file")"
+}
+
+stop_x_server() {
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    wait "${XVFB_PID:-}" 2>/dev/null || true
+}
+
+# The stand-in client holds the semaphore and quits when the registered message is broadcast. Wine creates
+# the client's hidden window only with a display.
+test_stand_in_client_quits_on_the_registered_message() {
+    new_prefix
+    trap 'wineserver -k >/dev/null 2>&1; stop_x_server' EXIT
+    start_x_server
+    wine "$TOOLS_DIR/KelvaroDiDerave.exe" "$(winpath "$TEST_DIR/client.pid")" 120 >"$TEST_DIR/client.txt" 2>&1 &
+    wait_for_pid_file "$TEST_DIR/client.pid"
+    assert_eq "$(tr -d '\r' <"$TEST_DIR/client.txt")" "window: 1" "hidden window created"
+    assert_text "$(probe semaphore)" "KvDiDeraveRunning: 1" "semaphore while running"
+    assert_text "$(probe post-term-request)" "PostMessage: 1" "broadcast"
+    local i state=
+    for i in $(seq 1 100); do
+        state=$(probe find-process KelvaroDiDerave.exe | head -n 1)
+        [ "$state" = "FindProcessByName: 0 id=0" ] && break
+        sleep 0.1
+    done
+    assert_eq "$state" "FindProcessByName: 0 id=0" "client still running after the request"
+    assert_text "$(probe semaphore)" "KvDiDeraveRunning: 0" "semaphore after the end"
+}

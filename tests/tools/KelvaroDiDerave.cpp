@@ -50,6 +50,8 @@ int wmain(int argc, wchar_t** argv)
     // A thread timer: it works with or without the window.
     SetTimer(nullptr, kLifetimeTimer, (seconds ? seconds : 1) * 1000, nullptr);
 
+    std::printf("window: %d\n", window != nullptr);
+    std::fflush(stdout);
     if (argc > 1) WritePidFile(argv[1]);
 
     MSG message;

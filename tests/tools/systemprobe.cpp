@@ -18,6 +18,9 @@
 //   terminate-clients                        TerminateClientProcesses
 //   service NAME start|stop...               StartStopService once per request, in one process
 //   repair-driver-store                      RepairSnomD7DriverStore with the feature installed
+//   semaphore                                whether the semaphore "KvDiDeraveRunning" exists
+//   post-term-request                        posts the registered message "TermKvDiDeraveReq" to all
+//                                            top-level windows
 // Output: result lines, then "log: TAG|TEXT" per log line and "trace: TEXT" per debugger-output line.
 // Carriage returns and line feeds inside texts are shown as \r and \n. Exit code 0, or 2 on bad usage.
 #include <windows.h>
@@ -243,6 +246,13 @@ int Run(const std::vector<std::wstring>& args)
             if (args[i] != L"start" && args[i] != L"stop") return Usage();
             StartStopService(services, args[1], args[i] == L"start");
         }
+    } else if (command == L"semaphore") {
+        HANDLE semaphore = OpenSemaphoreW(SYNCHRONIZE, FALSE, L"KvDiDeraveRunning");
+        Print("KvDiDeraveRunning: " + std::to_string(semaphore != nullptr));
+        if (semaphore) CloseHandle(semaphore);
+    } else if (command == L"post-term-request") {
+        const UINT message = RegisterWindowMessageW(L"TermKvDiDeraveReq");
+        Print("PostMessage: " + std::to_string(PostMessageW(HWND_BROADCAST, message, 0, 0) != FALSE));
     } else if (command == L"repair-driver-store") {
         RepairSnomD7DriverStore(registry, true);
     } else {
