@@ -1,0 +1,211 @@
+// The setup run: the clean-tool run, the folders, and every row of the unattended decision.
+#include <gtest/gtest.h>
+
+#include "app/SetupRun.h"
+#include "support/FakeEngine.h"
+
+using namespace engine_fake;
+
+namespace {
+
+const std::wstring kFolder = L"C:\\Media\\";
+
+std::vector<std::string> BootStrapperLines(Machine& m) { return m.log.Texts("BootStrapper"); }
+
+// The kind and target of every process started, in order: "msiexec /i", "msiexec /x {code}", "dotnet", "clean".
+std::vector<std::string> Started(Machine& m)
+{
+    std::vector<std::string> out;
+    for (const std::wstring& line : m.launcher.commandLines) {
+        if (line.find(L"msiexec.exe /i ") != std::wstring::npos) out.push_back("install/modify");
+        else if (line.find(L"msiexec.exe /faumsv ") != std::wstring::npos) out.push_back("repair");
+        else if (line.find(L"msiexec.exe /x ") != std::wstring::npos) out.push_back("remove " + std::string(line.begin() + line.find(L'{'), line.begin() + line.find(L'}') + 1));
+        else if (line.find(L"NDP472") != std::wstring::npos) out.push_back("dotnet");
+        else if (line.find(L"CleanupInstallation.exe") != std::wstring::npos) out.push_back("clean");
+        else out.push_back("other");
+    }
+    return out;
+}
+
+struct DecisionCase {
+    const char* name;
+    InstallState state;
+    bool uninstall;
+    bool lists;
+    std::vector<std::string> lines;    // BootStrapper lines after "Unattended setup"
+    std::string mode;                  // CInstallController line, or "" when none
+    std::vector<std::string> started;  // processes
+    uint32_t exitCode;
+};
+
+void InstallFor(Machine& m, InstallState state)
+{
+    if (state == LowerVersionInstalled) m.Installed(kLowerCode, L"6.6.2100");
+    if (state == SameVersionInstalled) m.Installed(kSameCode, L"6.7.3319");
+    if (state == HigherVersionInstalled) m.Installed(kHigherCode, L"6.8.1000");
+    if (state == PackageUnreadable) m.msi.packages.clear();
+}
+
+TEST(SetupRun, EveryRowOfTheUnattendedDecision)
+{
+    const std::string lower = "remove " + std::string(kLowerCode.begin(), kLowerCode.end());
+    const std::string same = "remove " + std::string(kSameCode.begin(), kSameCode.end());
+    const std::string higher = "remove " + std::string(kHigherCode.begin(), kHigherCode.end());
+    const DecisionCase cases[] = {
+        {"nothing, /x", NotInstalled, true, false, {"Not installed", "Uninstall requested, nothing installed"}, "", {}, 1605},
+        {"nothing, /x with lists", NotInstalled, true, true, {"Not installed", "Uninstall requested, nothing installed"}, "", {}, 1605},
+        {"unreadable, /x", PackageUnreadable, true, false, {"Not installed", "Uninstall requested, nothing installed"}, "", {}, 1605},
+        {"nothing, install", NotInstalled, false, false, {"Not installed", "Install requested", "Done"},
+         "Set install mode: InstallNewProduct", {"install/modify"}, 0},
+        {"unreadable, install", PackageUnreadable, false, true, {"Not installed", "Install requested", "Done"},
+         "Set install mode: InstallNewProduct", {"install/modify"}, 0},
+        {"lower, /x", LowerVersionInstalled, true, false, {"Lower version installed", "Uninstall requested", "Done"},
+         "Set install mode: UnInstallExistingProduct", {lower}, 0},
+        {"lower, install", LowerVersionInstalled, false, true, {"Lower version installed", "Install requested", "Done"},
+         "Set install mode: InstallNewProduct", {"install/modify"}, 0},
+        {"same, /x wins over lists", SameVersionInstalled, true, true, {"Same version installed", "Uninstall requested", "Done"},
+         "Set install mode: UnInstallExistingProduct", {same}, 0},
+        {"same, lists", SameVersionInstalled, false, true, {"Same version installed", "Modify requested", "Done"},
+         "Set install mode: ModifyExistingProduct", {"install/modify"}, 0},
+        {"same, no lists", SameVersionInstalled, false, false, {"Same version installed", "Repair", "Done"},
+         "Set install mode: RepairExistingProduct", {"repair"}, 0},
+        {"higher, /x", HigherVersionInstalled, true, false, {"Higher version installed", "Uninstall requested", "Done"},
+         "Set install mode: UnInstallExistingProduct", {higher}, 0},
+        {"higher, install", HigherVersionInstalled, false, false,
+         {"Higher version installed", "Install requested, downgrade not supported"}, "", {}, 1638},
+        {"higher, lists", HigherVersionInstalled, false, true,
+         {"Higher version installed", "Install requested, downgrade not supported"}, "", {}, 1638},
+    };
+    for (const DecisionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        InstallFor(m, c.state);
+        SetupOptions options;
+        options.install = !c.uninstall;
+        options.uninstall = c.uninstall;
+        if (c.lists) options.addLocalFeatures = L"MainFeature";
+        const uint32_t code = RunSetup(m.engine, options, kFolder, nullptr);
+        EXPECT_EQ(code, c.exitCode);
+        std::vector<std::string> expected = {"CustomConfigFilesPath: C:\\Media\\CustomConfigFiles",
+                                             "LocalRedistPath: C:\\Media\\redist", "Unattended setup"};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(BootStrapperLines(m), expected);
+        const auto modes = m.log.Texts("CInstallController");
+        EXPECT_EQ(modes.empty() ? std::string() : modes.back(), c.mode);
+        EXPECT_EQ(Started(m), c.started);
+        EXPECT_EQ(m.files.FileCount(), 0u) << "extracted files are deleted";
+    }
+}
+
+TEST(SetupRun, UnattendedOptionsReachTheInstallerAndPrerequisitesComeFirst)
+{
+    Machine m;
+    m.DotNet(1);
+    m.files.AddFile(L"D:\\Redist\\NDP472-KB4054530-x86-x64-AllOS-ENU.exe");
+    SetupOptions options;
+    options.passive = true;
+    options.noReboot = true;
+    options.runAfterSetup = true;
+    options.quietFlags = L"qb!";
+    options.localRedistPath = L"D:\\Redist";
+    options.customConfigFilesPath = L"D:\\Cfg";
+    EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr), 0u);
+    ASSERT_EQ(m.launcher.commandLines.size(), 2u);
+    EXPECT_EQ(m.launcher.commandLines[0], L"\"D:\\Redist\\NDP472-KB4054530-x86-x64-AllOS-ENU.exe\" /norestart /passive ");
+    EXPECT_EQ(m.launcher.commandLines[1],
+              L"C:\\Windows\\system32\\msiexec.exe /i \"" + m.MsiPath() +
+                  L"\" /qb! /norestart CUSTOMCONFIGFILES=\"D:\\Cfg\" RUNAFTERINSTALL=1 /lvoicewarmupx "
+                  L"\"C:\\Users\\Jörg\\AppData\\Local\\Temp\\KELVARO GmbH\\Setup\\logs\\DiDeraveInstall.log\" ");
+    const std::vector<std::string> controllerLines = m.log.Texts("InstallController");
+    EXPECT_NE(std::find(controllerLines.begin(), controllerLines.end(), "CustomConfigPath: D:\\Cfg"), controllerLines.end());
+    EXPECT_NE(std::find(controllerLines.begin(), controllerLines.end(), "LocalRedistPath: D:\\Redist"), controllerLines.end());
+}
+
+struct ExitCase {
+    const char* name;
+    std::vector<uint32_t> exitCodes;  // .NET installer, then msiexec
+    uint32_t expected;
+};
+
+TEST(SetupRun, ExitCodeFollowsWindowsInstallerConventions)
+{
+    const ExitCase cases[] = {
+        {"success", {0, 0}, 0},
+        {"reboot requested by a prerequisite", {3010, 0}, 3010},
+        {"reboot requested by the package", {0, 3010}, 3010},
+        {"prerequisite failed", {1603}, 1603},
+        {"reboot then failure", {3010, 1603}, 1603},
+        {"process could not start", {0xFFFFFFFF}, 2},
+    };
+    for (const ExitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.DotNet(1);
+        m.files.AddFile(L"C:\\Media\\redist\\NDP472-KB4054530-x86-x64-AllOS-ENU.exe");
+        for (uint32_t code : c.exitCodes) {
+            FakeProcessLauncher::Outcome o;
+            if (code == 0xFFFFFFFF) o.startError = 2;
+            else o.exitCode = code;
+            m.launcher.script.push_back(o);
+        }
+        SetupOptions options;
+        options.quiet = true;
+        EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr), c.expected);
+        EXPECT_EQ(BootStrapperLines(m).back(), "Done");
+    }
+}
+
+TEST(SetupRun, CleanRunsOnlyTheCleanUpToolAfterTheFullSetUp)
+{
+    Machine m;
+    m.Installed(kSameCode, L"6.7.3319");
+    SetupOptions options;
+    options.clean = true;
+    options.uninstall = true;
+    options.addLocalFeatures = L"FeatureFax";
+    EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr), 0u);
+    EXPECT_EQ(BootStrapperLines(m), (std::vector<std::string>{"Launch clean tool", "Done"}));
+    EXPECT_EQ(Started(m), std::vector<std::string>{"clean"});
+    EXPECT_EQ(m.launcher.commandLines[0], L"\"" + m.files.temp + L"CleanupInstallation.exe\"");
+    const auto lines = m.log.Texts("InstallController");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Installed version: 6.7.3.319"), lines.end())
+        << "detection ran before the clean-tool check";
+}
+
+class RecordingWizard : public IWizardRun {
+public:
+    int runs = 0;
+    bool runAfterInstall = false;
+    std::wstring customConfigFiles;
+    uint32_t Run(CInstallController& controller) override
+    {
+        ++runs;
+        runAfterInstall = controller.runAfterInstall;
+        customConfigFiles = controller.customConfigFiles;
+        return 1602;
+    }
+};
+
+TEST(SetupRun, WithoutUnattendedOptionsTheWizardRunsWithRunAfterInstallSet)
+{
+    for (bool given : {false, true}) {
+        Machine m;
+        SetupOptions options;
+        options.noReboot = true;       // no effect on a wizard run
+        options.runAfterSetup = true;  // no effect either
+        if (given) options.customConfigFilesPath = L"";
+        RecordingWizard wizard;
+        EXPECT_EQ(RunSetup(m.engine, options, kFolder, &wizard), 1602u);
+        EXPECT_EQ(wizard.runs, 1);
+        EXPECT_TRUE(wizard.runAfterInstall);
+        EXPECT_EQ(wizard.customConfigFiles, L"C:\\Media\\CustomConfigFiles");
+        EXPECT_EQ(BootStrapperLines(m).back(), "Done");
+        EXPECT_TRUE(m.launcher.commandLines.empty());
+    }
+    Machine m;
+    SetupOptions options;
+    EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr), 0u) << "no wizard available: the run only ends";
+    EXPECT_EQ(BootStrapperLines(m).back(), "Done");
+}
+
+}  // namespace
