@@ -61,7 +61,7 @@ NullControls g_nullControls;
 
 }  // namespace
 
-void CMyPropertyPage::CreateDialog(IPageControls* controls, CMyPropertySheet* parentSheet)
+void CMyPropertyPage::AttachDialog(IPageControls* controls, CMyPropertySheet* parentSheet)
 {
     controls_ = controls;
     parentSheet_ = parentSheet;

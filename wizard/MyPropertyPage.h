@@ -32,7 +32,7 @@ public:
 
     // Called by the host when the page's dialog exists, before OnInitDialog: the dialog's controls and the
     // parent sheet (null when the parent is not such a sheet).
-    void CreateDialog(IPageControls* controls, CMyPropertySheet* parentSheet);
+    void AttachDialog(IPageControls* controls, CMyPropertySheet* parentSheet);
     bool HasDialog() const { return controls_ != nullptr; }
 
     // ---- framework hooks ----

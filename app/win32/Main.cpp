@@ -4,6 +4,7 @@
 #include "app/BootStrapperApp.h"
 #include "app/SetupRun.h"
 #include "app/win32/Win32AppSystem.h"
+#include "app/win32/Win32WizardRun.h"
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
 #include "package/win32/Win32MsiApi.h"
@@ -35,8 +36,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, systemInfo};
 
     Win32AppSystem system;
-    CBootStrapperApp app(system, [&engine](const SetupOptions& options, const std::wstring& folder) {
-        return RunSetup(engine, options, folder, nullptr);
+    Win32WizardRun wizard(engine);
+    CBootStrapperApp app(system, [&engine, &wizard](const SetupOptions& options, const std::wstring& folder) {
+        return RunSetup(engine, options, folder, &wizard);
     });
     app.StartUp();
     return static_cast<int>(app.ShutDown());

@@ -313,7 +313,7 @@ public:
         CMyPropertyPage* page = sheet_.Page(static_cast<size_t>(index));
         if (!page) return false;
         if (!page->HasDialog()) {
-            page->CreateDialog(&controls_[page], &sheet_);
+            page->AttachDialog(&controls_[page], &sheet_);
             page->OnInitDialog();
         }
         if (!page->OnSetActive()) return false;
