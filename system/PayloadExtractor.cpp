@@ -109,6 +109,9 @@ uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::
                 hr = kEFail;
             }
             LogFormat(kTag, L"Download failed: %x", hr);
+            // A failed transfer may leave part of the file behind; it must neither count as the cached
+            // installer in the next attempt nor stay in the temporary folder.
+            if (files_.FileExists(cachePath)) files_.DeleteFile(cachePath);
         }
 
         if (!obtained) {

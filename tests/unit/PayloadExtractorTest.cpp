@@ -184,11 +184,16 @@ TEST_F(PayloadExtractorTest, DownloadAttemptsLogLinesAndResults)
          0,
          {"Download: " + u, "Download failed: 800c0008", "Download: " + u, "Download failed: 800c0005",
           "Download: " + u, "Local cached file: " + c}},
-        // A failed attempt that left a file behind: the next attempt takes it from the cache.
+        // A failed attempt that left part of the file behind: it is deleted and the next attempt downloads.
         {"partial file",
-         {A{0x800C0008, true, "partial"}},
+         {A{0x800C0008, true, "partial"}, A{0, true, "x"}},
          0,
-         {"Download: " + u, "Download failed: 800c0008", "Already in cache: " + c, "Local cached file: " + c}},
+         {"Download: " + u, "Download failed: 800c0008", "Download: " + u, "Local cached file: " + c}},
+        {"three failures leaving partial files",
+         {A{0x800C0005, true, "part"}, A{0x800C0007, true, "part"}, A{0x800C0008, true, "part"}},
+         0x800C0008,
+         {"Download: " + u, "Download failed: 800c0005", "Download: " + u, "Download failed: 800c0007",
+          "Download: " + u, "Download failed: 800c0008", "Download failed: 800c0008"}},
         {"three failures",
          {A{0x800C0005, false, ""}, A{0x800C0007, false, ""}, A{0x800C0008, false, ""}},
          0x800C0008,
@@ -217,6 +222,7 @@ TEST_F(PayloadExtractorTest, DownloadAttemptsLogLinesAndResults)
             EXPECT_EQ(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript 9.50"), k.result);
             if (k.result == 0) {
                 EXPECT_EQ(result, cachePath);
+                EXPECT_EQ(fs.Content(cachePath), "x");
                 EXPECT_EQ(error, L"untouched");
                 EXPECT_EQ(e.filesToDelete, std::vector<std::wstring>{cachePath});
             } else {
@@ -224,6 +230,7 @@ TEST_F(PayloadExtractorTest, DownloadAttemptsLogLinesAndResults)
                 EXPECT_EQ(error, L"Could not download: \r\nGhostscript 9.50 \r\n\r\n" + std::wstring(DownloadBaseUrl) +
                                      L"\r\nWindows/redist/gs950w64.exe");
                 EXPECT_TRUE(e.filesToDelete.empty());
+                EXPECT_FALSE(fs.Has(cachePath)) << "nothing of a failed download stays behind";
             }
             for (const auto& call : dl.calls) {
                 EXPECT_EQ(call.url, url);

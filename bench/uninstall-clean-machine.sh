@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Benchmark: "Setup.exe /x" on a clean machine with both client packages padded to 64 MB each, against
+# copying the same 128 MB into the same Wine prefix's temporary folder. Prints both wall times and the ratio
+# (goal: 1.3 or less). Usage: bench/uninstall-clean-machine.sh [BUILD_WIN64] [RUNS]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build/win64}" && pwd)"
+runs="${2:-3}"
+work="$(mktemp -d /tmp/kelvaro-bench.XXXXXX)"
+trap 'WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+win() { echo "Z:$(realpath -m "$1" | sed 's|/|\\|g')"; }
+
+# Packages padded with a 64 MB stream of random bytes: still valid databases that msi.dll opens.
+for arch in 32 64; do
+    src="$build/samples/KELVARO_UCC_Client_for_${arch}bit_Windows_v6.7.3.319.msi"
+    cp "$src" "$work/pkg$arch.msi"
+    head -c $((64 * 1024 * 1024 - $(stat -c %s "$src") - 4096)) /dev/urandom >"$work/pad.bin"
+    msibuild "$work/pkg$arch.msi" -a Padding "$work/pad.bin"
+done
+rm -f "$work/pad.bin"
+cp "$build/Setup.exe" "$work/Setup.exe"
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+wine "$build/tools/setpayload.exe" "$(win "$work/Setup.exe")" 130 "$(win "$work/pkg32.msi")" >/dev/null
+wine "$build/tools/setpayload.exe" "$(win "$work/Setup.exe")" 132 "$(win "$work/pkg64.msi")" >/dev/null
+wineserver -w
+echo "packages: $(stat -c %s "$work/pkg32.msi") + $(stat -c %s "$work/pkg64.msi") bytes; Setup.exe: $(stat -c %s "$work/Setup.exe") bytes"
+
+temp_win='C:\users\'"$(id -un)"'\Temp\'
+now() { date +%s.%N; }
+best_setup=""
+best_copy=""
+for i in $(seq 1 "$runs"); do
+    t0=$(now)
+    out=$(wine "$build/tools/runexe.exe" "$(win "$work/Setup.exe")" /x 2>/dev/null)
+    t1=$(now)
+    wineserver -w
+    case "$out" in *"exit code: 1605"*) ;; *) echo "unexpected result: $out" >&2; exit 1 ;; esac
+    t2=$(now)
+    wine "$build/tools/runexe.exe" cmd.exe /c copy /b "$(win "$work/pkg32.msi")" "${temp_win}bench32.msi" "&" \
+        copy /b "$(win "$work/pkg64.msi")" "${temp_win}bench64.msi" >/dev/null 2>&1
+    t3=$(now)
+    wineserver -w
+    rm -f "$WINEPREFIX"/drive_c/users/*/Temp/bench*.msi
+    setup=$(awk "BEGIN { print $t1 - $t0 }")
+    copy=$(awk "BEGIN { print $t3 - $t2 }")
+    printf 'run %d: Setup.exe /x %.3f s, copy %.3f s\n' "$i" "$setup" "$copy"
+    if [ -z "$best_setup" ] || awk "BEGIN { exit !($setup < $best_setup) }"; then best_setup=$setup; fi
+    if [ -z "$best_copy" ] || awk "BEGIN { exit !($copy < $best_copy) }"; then best_copy=$copy; fi
+done
+left=$(ls "$WINEPREFIX"/drive_c/users/*/Temp/ | grep -ciE '\.msi$|CleanupInstallation' || true)
+printf 'Setup.exe /x (best of %d): %.3f s\n' "$runs" "$best_setup"
+printf 'copy of 128 MB (best of %d): %.3f s\n' "$runs" "$best_copy"
+printf 'ratio: %.2f (goal: 1.3 or less)\n' "$(awk "BEGIN { print $best_setup / $best_copy }")"
+echo "files left in the temporary folder: $left"
