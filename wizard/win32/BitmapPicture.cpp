@@ -59,9 +59,15 @@ void CBitmapPicture::EraseBackground(HDC dc)
     if (bitmap_) {
         HDC memory = CreateCompatibleDC(dc);
         HGDIOBJ previous = SelectObject(memory, bitmap_);
+        // Averaging keeps thin lines and small text intact; the default mode drops whole rows when shrinking.
+        const int previousMode = SetStretchBltMode(dc, HALFTONE);
+        POINT previousOrigin;
+        SetBrushOrgEx(dc, 0, 0, &previousOrigin);
         // One column and one row less than the bitmap: its last column and row are never shown.
         StretchBlt(dc, 0, 0, client.right - client.left, client.bottom - client.top, memory, 0, 0,
                    bitmapInfo_.bmWidth - 1, bitmapInfo_.bmHeight - 1, SRCCOPY);
+        SetBrushOrgEx(dc, previousOrigin.x, previousOrigin.y, nullptr);
+        SetStretchBltMode(dc, previousMode);
         SelectObject(memory, previous);
         DeleteDC(memory);
     } else {
