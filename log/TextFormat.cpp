@@ -26,7 +26,7 @@ struct ConversionSpec {
 };
 
 // Parses the part after '%' up to and including the conversion letter.
-// Returns the position after the spec, or nullptr when the text ends first.
+// Returns the position after the conversion letter, or nullptr when the text ends first.
 const wchar_t* ParseSpec(const wchar_t* p, ConversionSpec& spec)
 {
     for (;; ++p) {

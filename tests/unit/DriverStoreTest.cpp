@@ -47,7 +47,7 @@ void AllPresent(FakeRegistry& registry)
     registry.SetString(kComponent, L"DriverStore", L"D:\\elsewhere.inf");
 }
 
-TEST(RepairSnomD7DriverStore, DataHasTheDesignedSizes)
+TEST(RepairSnomD7DriverStore, DataHasTheExpectedSizes)
 {
     EXPECT_EQ(kInstaller.size(), 40u);
     EXPECT_EQ(kInstallerName.size(), 31u);
