@@ -87,18 +87,17 @@ void CInstallController::DetectPrerequisites()
                   pdfaVersion, requiredEDocPrintPro);
     }
 
-    RegKey key = 0;
-    if (services_.registry.OpenKey(kRegLocalMachine, kDotNetKey, false, key) == kErrorSuccess) {
+    ScopedKey key(services_.registry);
+    if (services_.registry.OpenKey(kRegLocalMachine, kDotNetKey, false, key.key) == kErrorSuccess) {
         uint32_t type = 0;
         std::vector<uint8_t> data;
         uint32_t release = 0;
         // Only a 32-bit number counts; anything else reads as 0.
-        if (services_.registry.QueryValue(key, L"Release", 4, type, data) == kErrorSuccess && type == kRegDword &&
-            data.size() == 4) {
+        if (services_.registry.QueryValue(key.key, L"Release", 4, type, data) == kErrorSuccess &&
+            type == kRegDword && data.size() == 4) {
             release = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
                       (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24);
         }
-        services_.registry.CloseKey(key);
         LogFormat(kTag, L"Installed .NET version: %x, required: %x", release, kDotNetReleaseRequired);
         dotNetInstalled = static_cast<int32_t>(release) >= kDotNetReleaseRequired;
     } else {

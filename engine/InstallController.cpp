@@ -195,12 +195,13 @@ void CInstallController::ReadFeatures(const std::wstring& transform)
 {
     IMsiApi& msi = services_.msi;
     features.clear();
-    MsiHandle database = 0;
-    if (msi.OpenDatabase(msiPath, database) == kMsiSuccess) {
-        // A package without that transform is read in its base language.
-        if (!transform.empty()) msi.ApplyTransform(database, L":" + transform);
-        GetFeatures(msi, database, features);
-        msi.CloseHandle(database);
+    {
+        MsiHandleGuard database(msi);
+        if (msi.OpenDatabase(msiPath, database.Receive()) == kMsiSuccess) {
+            // A package without that transform is read in its base language.
+            if (!transform.empty()) msi.ApplyTransform(database.get(), L":" + transform);
+            GetFeatures(msi, database.get(), features);
+        }
     }
     for (const std::wstring& product : relatedProductCodes) {
         if (msi.QueryFeatureState(product, L"FeatureSnomD7") == kMsiInstallStateLocal) snomD7Installed = true;
@@ -211,9 +212,13 @@ void CInstallController::ReadFeatures(const std::wstring& transform)
             }
         }
     }
-    RegKey lync = 0;
-    if (services_.registry.OpenKey(kRegClassesRoot, L"Lync.UCOfficeIntegration", false, lync) == kErrorSuccess) {
-        services_.registry.CloseKey(lync);
+    bool lyncIntegration = false;
+    {
+        ScopedKey lync(services_.registry);
+        lyncIntegration =
+            services_.registry.OpenKey(kRegClassesRoot, L"Lync.UCOfficeIntegration", false, lync.key) == kErrorSuccess;
+    }
+    if (lyncIntegration) {
         LogMessage(kTag, L"UnifiedCommunicationApi is installed");
         for (auto it = features.begin(); it != features.end(); ++it) {
             if (it->Feature == L"FeatureUnifiedCollaborationApi") {

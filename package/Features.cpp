@@ -12,32 +12,6 @@ namespace {
 constexpr uint32_t kFieldChars = 250;
 constexpr int32_t kDisallowAbsentBit = 4;  // msidbFeatureAttributesUIDisallowAbsent = 0x10
 
-// Closes an MSI handle when it goes out of scope; a view that was executed is closed with MsiViewClose first.
-class MsiHandleGuard {
-public:
-    explicit MsiHandleGuard(IMsiApi& msi) : msi_(msi) {}
-    ~MsiHandleGuard() { Close(); }
-    MsiHandleGuard(const MsiHandleGuard&) = delete;
-    MsiHandleGuard& operator=(const MsiHandleGuard&) = delete;
-
-    MsiHandle& Receive() { Close(); return handle_; }
-    MsiHandle get() const { return handle_; }
-    void SetExecuted() { executed_ = true; }
-    void Close()
-    {
-        if (handle_ == 0) return;
-        if (executed_) msi_.ViewClose(handle_);
-        msi_.CloseHandle(handle_);
-        handle_ = 0;
-        executed_ = false;
-    }
-
-private:
-    IMsiApi& msi_;
-    MsiHandle handle_ = 0;
-    bool executed_ = false;
-};
-
 // A field that does not fit the buffer (250 characters or more) or cannot be read is empty.
 std::wstring ReadField(IMsiApi& msi, MsiHandle record, uint32_t field)
 {

@@ -47,3 +47,29 @@ public:
     // MsiQueryFeatureStateW: 3 when installed locally.
     virtual int32_t QueryFeatureState(const std::wstring& productCode, const std::wstring& feature) = 0;
 };
+
+// Closes an MSI handle when it goes out of scope; a view that was executed is closed with MsiViewClose first.
+class MsiHandleGuard {
+public:
+    explicit MsiHandleGuard(IMsiApi& msi) : msi_(msi) {}
+    ~MsiHandleGuard() { Close(); }
+    MsiHandleGuard(const MsiHandleGuard&) = delete;
+    MsiHandleGuard& operator=(const MsiHandleGuard&) = delete;
+
+    MsiHandle& Receive() { Close(); return handle_; }
+    MsiHandle get() const { return handle_; }
+    void SetExecuted() { executed_ = true; }
+    void Close()
+    {
+        if (handle_ == 0) return;
+        if (executed_) msi_.ViewClose(handle_);
+        msi_.CloseHandle(handle_);
+        handle_ = 0;
+        executed_ = false;
+    }
+
+private:
+    IMsiApi& msi_;
+    MsiHandle handle_ = 0;
+    bool executed_ = false;
+};

@@ -37,22 +37,6 @@ bool IsValueMissing(IRegistry& registry, RegKey key, const wchar_t* name)
     return registry.QueryValueSize(key, name, type, size) != kErrorSuccess || size == 0;
 }
 
-// Closes a key at the end of its scope.
-class ScopedKey {
-public:
-    explicit ScopedKey(IRegistry& registry) : registry_(registry) {}
-    ~ScopedKey()
-    {
-        if (key != 0) registry_.CloseKey(key);
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    RegKey key = 0;
-
-private:
-    IRegistry& registry_;
-};
-
 // Opens parent\name with full access, or logs that it is missing and creates it. False when neither works.
 bool OpenOrCreateSubkey(IRegistry& registry, const ScopedKey& parent, const std::wstring& parentPath,
                         const std::wstring& name, ScopedKey& subkey)

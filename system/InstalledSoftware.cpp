@@ -19,22 +19,6 @@ constexpr uint32_t kSubkeyNameChars = 200;
 
 constexpr size_t kMsiDistributionPrefixChars = 32;  // "GPL Ghostscript MSI Distribution"
 
-// Closes a key at the end of its scope.
-class ScopedKey {
-public:
-    explicit ScopedKey(IRegistry& registry) : registry_(registry) {}
-    ~ScopedKey()
-    {
-        if (key != 0) registry_.CloseKey(key);
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    RegKey key = 0;
-
-private:
-    IRegistry& registry_;
-};
-
 bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
 
 // Registry strings are UTF-16 little-endian; the text ends at the first zero unit or at the end of the data

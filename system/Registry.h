@@ -41,3 +41,19 @@ public:
     virtual uint32_t SetValue(RegKey key, const std::wstring& name, uint32_t type, const std::vector<uint8_t>& data) = 0;
     virtual void CloseKey(RegKey key) = 0;
 };
+
+// Closes a key at the end of its scope.
+class ScopedKey {
+public:
+    explicit ScopedKey(IRegistry& registry) : registry_(registry) {}
+    ~ScopedKey()
+    {
+        if (key != 0) registry_.CloseKey(key);
+    }
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+    RegKey key = 0;
+
+private:
+    IRegistry& registry_;
+};
