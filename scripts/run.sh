@@ -4,6 +4,7 @@
 #                       without one: an unattended installation (/passive)
 #   run.sh ARGUMENTS    Setup.exe with these arguments (e.g. /clean, /x, ADDLOCAL=MainFeature,FeatureFax /qn)
 # The stand-in prerequisite installers of the tests are offered in REDISTDIR, so that nothing is downloaded.
+# KEEP_PREFIX=1 keeps the Wine prefix for a look afterwards.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -12,6 +13,8 @@ build="${BUILD_DIR:-$root/build}"
 
 work="$(mktemp -d /tmp/kelvaro-setup.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
+# The prefix is removed at the end unless KEEP_PREFIX=1.
+[ "${KEEP_PREFIX:-0}" = 1 ] || trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 win() { echo "Z:$(realpath -m "$1" | sed 's|/|\\|g')"; }
 echo "Wine prefix: $WINEPREFIX"
 wineboot -i >/dev/null 2>&1 || true
