@@ -55,10 +55,32 @@ uint32_t CWizardRun::Run(CInstallController& controller)
         rebootDecision = result == kIdWizFinish && controller.rebootRequired;
     } while (result == kWizardRestart);
 
+    bool rebootTriggered = false;
     if (rebootDecision && triggerReboot) {
         LogMessage(kTag, L"Trigger reboot");
-        triggerReboot();
+        rebootTriggered = triggerReboot();
     }
     if (result != kIdWizFinish) return kExitUserCancelled;
-    return QueueExitCode(controller);
+    return rebootTriggered ? kExitRebootInitiated : QueueExitCode(controller);
+}
+
+bool TriggerReboot(IShutdownApi& shutdown)
+{
+    uintptr_t token = 0;
+    if (const uint32_t error = shutdown.OpenProcessToken(token); error != 0) {
+        LogFormat(kTag, L"Trigger reboot failed, adjusting token privileges not allowed. Error: 0x%x", error);
+        return false;
+    }
+    const uint32_t privilegeError = shutdown.EnablePrivilege(token, L"SeShutdownPrivilege");
+    shutdown.CloseToken(token);
+    if (privilegeError != 0) {
+        LogFormat(kTag, L"Trigger reboot failed, adjusting token privilege failed. Error: 0x%x", privilegeError);
+        return false;
+    }
+    if (const uint32_t error = shutdown.RequestShutdown(kExitWindowsReboot, kShutdownReasonInstallation); error != 0) {
+        LogFormat(kTag, L"Trigger reboot failed. Error: 0x%x", error);
+        return false;
+    }
+    LogMessage(kTag, L"Reboot triggered.");
+    return true;
 }

@@ -21,19 +21,44 @@ public:
     virtual int ShowSheet(CMyPropertySheet& sheet, uint16_t languageId) = 0;
 };
 
+// The Windows operations of a reboot request.
+class IShutdownApi {
+public:
+    virtual ~IShutdownApi() = default;
+    // OpenProcessToken of the own process with TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY: 0 and the token, or the
+    // Windows error code.
+    virtual uint32_t OpenProcessToken(uintptr_t& token) = 0;
+    // LookupPrivilegeValueW(null, privilege) (its result not examined), then AdjustTokenPrivileges enabling that
+    // privilege alone, without the previous state. Returns GetLastError() right after AdjustTokenPrivileges, which
+    // is ERROR_NOT_ALL_ASSIGNED when the token does not hold the privilege.
+    virtual uint32_t EnablePrivilege(uintptr_t token, const std::wstring& privilege) = 0;
+    virtual void CloseToken(uintptr_t token) = 0;
+    // ExitWindowsEx: 0, or the Windows error code.
+    virtual uint32_t RequestShutdown(uint32_t flags, uint32_t reason) = 0;
+};
+
+constexpr uint32_t kExitWindowsReboot = 2;                // EWX_REBOOT
+constexpr uint32_t kShutdownReasonInstallation = 0x80040002;  // planned, application, installation
+
+// Asks Windows to reboot with the shutdown privilege enabled; logs the outcome and returns true when the request
+// was accepted.
+bool TriggerReboot(IShutdownApi& shutdown);
+
 class CWizardRun : public IWizardRun {
 public:
     explicit CWizardRun(IWizardHost& host) : host_(host) {}
 
     // Shows the wizard for the controller's install state, again after every language change. Returns 1602 when
-    // the wizard was cancelled or closed, else the exit code of the queue it ran.
+    // the wizard was cancelled or closed, 1641 when Finish triggered a reboot, else the exit code of the queue it
+    // ran.
     uint32_t Run(CInstallController& controller) override;
 
     // The language of the next pass: 0 until the user chooses one, then that language's Windows id.
     uint16_t languageId = 0;
     // Whether the last pass ended with Finish while an installer asked for a reboot.
     bool rebootDecision = false;
-    // Asks Windows to reboot; called after "Trigger reboot" when the decision is true. Unset: no reboot.
+    // Asks Windows to reboot (true when accepted); called after "Trigger reboot" when the decision is true.
+    // Unset: no reboot.
     std::function<bool()> triggerReboot;
 
 private:

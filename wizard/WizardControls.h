@@ -114,6 +114,25 @@ public:
     virtual IProgressBar* BindProgressBar(int id) = 0;
 };
 
+// What the pages need from Windows besides their windows: the running client's semaphore and its quit request,
+// waiting, and the system's texts for error codes.
+class IWizardSystem {
+public:
+    virtual ~IWizardSystem() = default;
+    // CreateSemaphoreW with security attributes of 12 bytes (no security descriptor, inheritable handle).
+    // Returns the handle (0 on failure) and the thread's last error right after the call (ERROR_ALREADY_EXISTS
+    // when another process created the semaphore).
+    virtual uintptr_t CreateNamedSemaphore(const std::wstring& name, int32_t initialCount, int32_t maximumCount,
+                                      uint32_t& lastError) = 0;
+    virtual void CloseHandle(uintptr_t handle) = 0;
+    // RegisterWindowMessageW(name), then PostMessageW(HWND_BROADCAST, message, 0, 0).
+    virtual void BroadcastRegisteredMessage(const std::wstring& name) = 0;
+    virtual void Sleep(uint32_t milliseconds) = 0;
+    // FormatMessageW from the system's message table (inserts ignored, language 0x400) into 1000 code units;
+    // empty when the system has no text for the code.
+    virtual std::wstring SystemErrorText(uint32_t code) = 0;
+};
+
 // The sheet window as the pages and the sheet object see it.
 class ISheetWindow {
 public:
@@ -140,6 +159,9 @@ public:
     virtual void SetPreferredUILanguages(const std::wstring& buffer) = 0;
     // ShellExecuteW without owner window, with the verb (empty = the default verb) and SW_SHOWNORMAL.
     virtual void OpenUrl(const std::wstring& verb, const std::wstring& url) = 0;
-    // Starts a thread running entry(argument) at once; false when it could not be created.
-    virtual bool StartThread(uint32_t (*entry)(void*), void* argument) = 0;
+    // Starts a thread running entry(argument) at once; 0 when it runs, else the Windows error code of the failed
+    // creation.
+    virtual uint32_t StartThread(uint32_t (*entry)(void*), void* argument) = 0;
+    // The Windows services beyond the windows.
+    virtual IWizardSystem& System() = 0;
 };

@@ -2,9 +2,15 @@
 #include "wizard/WizardPages.h"
 
 #include "resource.h"
+#include "wizard/ConfirmPage.h"
 #include "wizard/DownGradePage.h"
 #include "wizard/FeatureSelectionPage.h"
+#include "wizard/FinishPage.h"
+#include "wizard/GhostscriptPage.h"
+#include "wizard/PrerequisitesPage.h"
+#include "wizard/ProgressPage.h"
 #include "wizard/RepairPage.h"
+#include "wizard/RunningAppsPage.h"
 #include "wizard/UpdatePage.h"
 #include "wizard/WelcomePage.h"
 
@@ -20,19 +26,19 @@ std::unique_ptr<CMyPropertyPage> Create()
 
 const std::vector<WizardPageClass>& WizardPageClasses()
 {
-    // A page class joins the wizard by replacing its null with Create<ClassName>.
+    // A page class joins the wizard by its entry here.
     static const std::vector<WizardPageClass> classes = {
         {IDD_WELCOME, &Create<CWelcomePage>},
         {IDD_UPDATE, &Create<CUpdatePage>},
         {IDD_REPAIR, &Create<CRepairPage>},
         {IDD_FEATURES, &Create<CFeatureSelectionPage>},
         {IDD_DOWNGRADE, &Create<CDownGradePage>},
-        {IDD_GHOSTSCRIPT, nullptr},    // CGhostscript
-        {IDD_PREREQUISITES, nullptr},  // CPrerequisites
-        {IDD_CONFIRM, nullptr},        // CConfirmPage
-        {IDD_RUNNINGAPPS, nullptr},    // CRunningAppsPage
-        {IDD_PROGRESS, nullptr},       // CProgressPage
-        {IDD_FINISH, nullptr},         // CFinishPage
+        {IDD_GHOSTSCRIPT, &Create<CGhostscript>},
+        {IDD_PREREQUISITES, &Create<CPrerequisites>},
+        {IDD_CONFIRM, &Create<CConfirmPage>},
+        {IDD_RUNNINGAPPS, &Create<CRunningAppsPage>},
+        {IDD_PROGRESS, &Create<CProgressPage>},
+        {IDD_FINISH, &Create<CFinishPage>},
     };
     return classes;
 }

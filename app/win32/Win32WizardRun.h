@@ -1,5 +1,5 @@
 // The wizard run of Setup.exe: the wizard shown with the common-controls property sheet, in the language the
-// user chose, loaded explicitly from the executable's resources.
+// user chose, loaded explicitly from the executable's resources; the reboot request after a Finish that needs one.
 #pragma once
 
 #include <memory>
@@ -17,7 +17,9 @@ public:
 
 private:
     class Host;
+    class Shutdown;
     EngineServices& services_;
     std::unique_ptr<Host> host_;
+    std::unique_ptr<Shutdown> shutdown_;
     CWizardRun run_;
 };

@@ -197,7 +197,7 @@ TEST_F(WizardRunTest, ExitCodeAndRebootDecisionByResult)
         bool reboot;
     } cases[] = {
         {"finished", 12325, 0, false, 0, false},
-        {"finished, reboot required", 12325, 0, true, 3010, true},
+        {"finished, reboot required and triggered", 12325, 0, true, 1641, true},
         {"finished after a failure", 12325, 1603, false, 1603, false},
         {"cancelled", 2, 0, false, 1602, false},
         {"closed after a reboot request", 2, 0, true, 1602, false},

@@ -61,6 +61,9 @@ int Win32WizardSheet::ShowModal()
         descriptions.push_back(description);
     }
     if (descriptions.empty()) return kIdCancel;
+    // The finish page's link control is a class of its own.
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
 
     sheet_.AttachWindow(this);
     PROPSHEETHEADERW header = {};
@@ -138,16 +141,17 @@ void Win32WizardSheet::OpenUrl(const std::wstring& verb, const std::wstring& url
     ShellExecuteW(nullptr, verb.empty() ? nullptr : verb.c_str(), url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-bool Win32WizardSheet::StartThread(uint32_t (*entry)(void*), void* argument)
+uint32_t Win32WizardSheet::StartThread(uint32_t (*entry)(void*), void* argument)
 {
     auto start = new ThreadStart{entry, argument};
     HANDLE thread = CreateThread(nullptr, 0, &ThreadEntry, start, 0, nullptr);
     if (!thread) {
+        const DWORD error = GetLastError();
         delete start;
-        return false;
+        return error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY;
     }
     CloseHandle(thread);
-    return true;
+    return 0;
 }
 
 bool Win32WizardSheet::Colour(UINT message, HDC dc, LRESULT& result)

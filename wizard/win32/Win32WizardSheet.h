@@ -13,6 +13,7 @@
 #include "wizard/WizardControls.h"
 #include "wizard/win32/LanguageResources.h"
 #include "wizard/win32/Win32PageControls.h"
+#include "wizard/win32/Win32WizardSystem.h"
 
 class Win32WizardSheet : public ISheetWindow {
 public:
@@ -36,7 +37,8 @@ public:
     std::wstring LoadString(uint32_t id) override { return resources_.LoadString(id); }
     void SetPreferredUILanguages(const std::wstring& buffer) override;
     void OpenUrl(const std::wstring& verb, const std::wstring& url) override;
-    bool StartThread(uint32_t (*entry)(void*), void* argument) override;
+    uint32_t StartThread(uint32_t (*entry)(void*), void* argument) override;
+    IWizardSystem& System() override { return system_; }
 
 private:
     struct PageHost {
@@ -64,4 +66,5 @@ private:
     HWND window_ = nullptr;
     bool closing_ = false;
     std::vector<std::unique_ptr<PageHost>> pages_;
+    Win32WizardSystem system_;
 };

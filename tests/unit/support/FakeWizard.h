@@ -223,6 +223,51 @@ public:
     IProgressBar* BindProgressBar(int id) override { return &progressBars[id]; }
 };
 
+// Windows services of the pages: the semaphore, the broadcast and the waits are recorded in `calls`; a semaphore
+// that another process holds is `semaphoreExists`; each Sleep advances `elapsedMs` and then runs `onSleep`.
+class FakeWizardSystem : public IWizardSystem {
+public:
+    bool semaphoreExists = false;       // the creation reports ERROR_ALREADY_EXISTS (183) and gives a handle
+    bool semaphoreFails = false;        // the creation gives no handle and `creationError`
+    uint32_t creationError = 5;         // ERROR_ACCESS_DENIED
+    std::vector<std::wstring> calls;
+    uint32_t elapsedMs = 0;
+    std::function<void(uint32_t elapsedMs)> onSleep;
+    std::map<uint32_t, std::wstring> errorTexts;  // the system's texts by code
+    int openHandles = 0;
+
+    uintptr_t CreateNamedSemaphore(const std::wstring& name, int32_t initialCount, int32_t maximumCount,
+                                   uint32_t& lastError) override
+    {
+        calls.push_back(L"CreateSemaphore " + name + L" " + std::to_wstring(initialCount) + L" " +
+                        std::to_wstring(maximumCount));
+        if (semaphoreFails) {
+            lastError = creationError;
+            return 0;
+        }
+        lastError = semaphoreExists ? 183 : 0;
+        ++openHandles;
+        return 0x5e;
+    }
+    void CloseHandle(uintptr_t handle) override
+    {
+        calls.push_back(L"CloseHandle " + std::to_wstring(handle));
+        --openHandles;
+    }
+    void BroadcastRegisteredMessage(const std::wstring& name) override { calls.push_back(L"Broadcast " + name); }
+    void Sleep(uint32_t milliseconds) override
+    {
+        calls.push_back(L"Sleep " + std::to_wstring(milliseconds));
+        elapsedMs += milliseconds;
+        if (onSleep) onSleep(elapsedMs);
+    }
+    std::wstring SystemErrorText(uint32_t code) override
+    {
+        auto text = errorTexts.find(code);
+        return text == errorTexts.end() ? std::wstring() : text->second;
+    }
+};
+
 // The sheet window: records what the sheet and the pages did to it.
 class FakeSheetWindow : public ISheetWindow {
 public:
@@ -238,8 +283,9 @@ public:
     int closes = 0;
     int currentIndex = 0;
     std::function<void(int)> onSelect;  // set by FakeWizard: activates the page
-    bool threadsFail = false;
+    uint32_t threadStartError = 0;  // non-zero: StartThread fails with this code
     std::vector<std::pair<uint32_t (*)(void*), void*>> threads;
+    FakeWizardSystem system;
 
     uintptr_t Handle() override { return handle; }
     void PostWizardButtons(uint32_t buttons) override { posts.push_back(buttons); }
@@ -265,26 +311,58 @@ public:
     std::wstring LoadString(uint32_t id) override { return strings.count(id) ? strings[id] : std::wstring(); }
     void SetPreferredUILanguages(const std::wstring& buffer) override { preferredLanguages.push_back(buffer); }
     void OpenUrl(const std::wstring& verb, const std::wstring& url) override { opened.push_back({verb, url}); }
-    bool StartThread(uint32_t (*entry)(void*), void* argument) override
+    uint32_t StartThread(uint32_t (*entry)(void*), void* argument) override
     {
-        if (threadsFail) return false;
+        if (threadStartError != 0) return threadStartError;
         threads.push_back({entry, argument});
-        return true;
+        return 0;
     }
+    IWizardSystem& System() override { return system; }
 };
 
-// English strings of the wizard pages built so far.
+// English strings of the wizard pages.
 inline std::map<uint32_t, std::wstring> EnglishWizardStrings()
 {
     return {{133, L"&Finish"},
+            {136, L"&Install"},
+            {137, L"Re&move"},
+            {138, L"Re&pair"},
+            {139, L"U&pdate"},
+            {140, L"Click 'Install' to complete the KELVARO VOV Client installation."},
+            {141, L"Click 'Remove' to uninstall the KELVARO VOV Client."},
+            {142, L"Click 'Repair' to resolve issues with the KELVARO VOV Client installation."},
+            {143, L"Click 'Update' to complete the KELVARO VOV Client update."},
             {144, L"&Next >"},
+            {145, L"&Modify"},
+            {146, L"Click 'Modify' to select features to be installed."},
+            {147, L"The KELVARO VOV Client has been installed."},
+            {148, L"The KELVARO VOV Client has been updated."},
+            {149, L"The KELVARO VOV Client has been repaired."},
+            {150, L"The KELVARO VOV Client has been modified."},
+            {151, L"The KELVARO VOV Client has been removed."},
+            {152, L"Setup failed. Last result code: %d (0x%x)"},
             {153, L"en-US"},
+            {154, L"The free eDocPrintPro and Ghostscript AGPL are used by the optional feature 'Fax Printer'. Click on "
+                  L"'Back' and uncheck 'Fax Printer' when you don't want to install eDocPrintPro or Ghostscript AGPL."},
             {164, L"< &Back"},
             {165, L"Help"},
             {166, L"Cancel"},
             {167, L"Installed version: v%s"},
             {168, L"Installer version: v%s"},
-            {169, L"Select item for more details."}};
+            {169, L"Select item for more details."},
+            {171, L"Setup failed. %s \r\n\r\n(%d, 0x%x)"},
+            {172, L"Please close all applications and restart the computer now! \r\nA reboot is required for applying "
+                  L"updates."},
+            {173, L"&Reboot"},
+            {174, L"It is recommended to uninstall legacy installations of Ghostscript due to known security issues. "
+                  L"Remove the checkmarks from all listed versions that you want to keep."},
+            {175, L"Setup failed. Downloading the prerequisites failed. Manually download and install <a "
+                  L"href=\"%s\">Ghostscript (free)</a> and <a href=\"%s\">eDocPrintPro (free)</a> from the KELVARO "
+                  L"server or use the latest free eDocPrintPro version from <a "
+                  L"href=\"https://www.edocprintpro.com\">https://www.edocprintpro.com</a>. Then run the setup again. "
+                  L"Alternatively you may install the software without the optional feature 'Fax Printer'. \r\n\r\n%s"},
+            {176, L"Setup failed. Downloading the prerequisites failed. Manually download and install <a "
+                  L"href=\"%s\">%s</a>. Then run the setup again. \r\n\r\n%s"}};
 }
 
 // Drives a sheet's pages as the property sheet does: the dialog is created on the first activation, then

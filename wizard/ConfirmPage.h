@@ -1,0 +1,21 @@
+// The confirmation page: what is about to happen in the install mode and the mode's verb on Next; Next queues the
+// product action, asks a running client to quit and ends what remains of it.
+#pragma once
+
+#include "system/Processes.h"
+#include "wizard/MyPropertyPage.h"
+
+class CConfirmPage : public CMyPropertyPage {
+public:
+    CConfirmPage();
+
+    bool OnSetActive() override;
+    int OnWizardBack() override;
+    int OnWizardNext() override;
+    // Asks a running client to quit and waits up to ten seconds for it (see the free function).
+    void TerminateDiDerave();
+};
+
+// The polite shut-down of the running client: when its semaphore exists, broadcasts the quit request and waits in
+// steps of one second, at most ten, until no "KelvaroDiDerave.exe" runs. Reports on the debugger channel only.
+void TerminateDiDerave(IWizardSystem& system, IProcessList& processes);

@@ -1,0 +1,17 @@
+// The prerequisites page: the missing prerequisites that will be installed, why the fax ones are needed, and
+// their installation queued on Next.
+#pragma once
+
+#include "wizard/MyPropertyPage.h"
+
+class CPrerequisites : public CMyPropertyPage {
+public:
+    CPrerequisites();
+
+    void BindControls() override;
+    bool OnSetActive() override;
+    int OnWizardNext() override;
+    int OnWizardBack() override;
+
+    IListBox* prerequisiteList = nullptr;
+};
