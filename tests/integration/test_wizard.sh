@@ -77,10 +77,11 @@ LINES
         "run-after-install box"
     assert_eq "$(gui_control Features 12323)" "12323|Button|1|0|< &Back" "Back on the feature page"
 
-    # Next hands the lists to the controller; the pages after this one are not in this wizard yet.
+    # Next hands the lists to the controller and shows the missing prerequisites (.NET is not in a fresh prefix).
     gui_keys Features alt+n
     gui_wait_log_line "InstallController|addlocal: MainFeature,FeatureOutlookCalendar,FeatureOutlook,FeatureFax,FeatureSnomD7,FeatureUnifiedCollaborationApi, remove: "
-    wizard_cancel_and_check Features
+    gui_wait_window Prerequisites >/dev/null
+    wizard_cancel_and_check Prerequisites
     assert_lines_in_order "$(log_entries)" \
         "BootStrapper|Initialize wizard " "BootStrapper|Not installed" "BootStrapper|Show wizard" \
         "CWelcomePage|OnSetActive" "CInstallController|Set install mode: InstallNewProduct" \
