@@ -143,7 +143,7 @@ wi_every_page() {
         "CPrerequisites|Missing: .NET Framework 4.7.2" \
         "CPrerequisites|Missing: Ghostscript 9.50 for Windows (64 bit) AGPL Release" \
         "CPrerequisites|Missing: eDocPrintPro v4.1.1 free"
-    case "$(log_entries | grep '^CPrerequisites|Hint: ')" in
+    case "$(log_entries | grep -a '^CPrerequisites|Hint: ')" in
         "CPrerequisites|Hint: "?*) ;; *) fail "no hint for the fax prerequisites" ;; esac
     gui_keys "$W_PREREQ" "$W_NEXT"
 
@@ -230,16 +230,11 @@ test_wizard_install_prerequisite_3010_shows_the_reboot_and_finish_reboots() {
     code=$(gui_wait_exit)
     local lines
     lines=$(log_entries | grep '^BootStrapper|' | tail -n 4)
-    echo "reboot: exit code $code; $lines" | tr '\n' ' ' >"$TEST_DIR/reboot-outcome.txt"
     assert_lines_in_order "$(log_entries)" "InstallController|Component was installed, but reboot is required" \
         "CFinishPage|InstallNewProduct done" "BootStrapper|Wizard done" "BootStrapper|Trigger reboot"
-    case "$(echo "$lines" | sed -n 3p)" in
-        "BootStrapper|Reboot triggered.")
-            assert_eq "$code" "1641" "exit code after the reboot request" ;;
-        "BootStrapper|Trigger reboot failed"*)
-            assert_eq "$code" "3010" "exit code when the reboot was refused" ;;
-        *) fail "no outcome of the reboot request: $lines" ;;
-    esac
+    # Wine grants the shutdown privilege and accepts the request (it does not reboot the machine).
+    assert_eq "$(echo "$lines" | sed -n 3p)" "BootStrapper|Reboot triggered." "outcome of the reboot request"
+    assert_eq "$code" "1641" "exit code after the reboot request"
     assert_eq "$(echo "$lines" | tail -n 1)" "BootStrapper|Done" "last line"
     # The client was installed without being started: a reboot is pending.
     assert_file "$(wi_client_dir)/MainFeature.txt"
