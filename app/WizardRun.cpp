@@ -35,6 +35,9 @@ int CWizardRun::Pass(CInstallController& controller)
     LogMessage(kTag, InstallStateLine(controller.installState));
     pages.AddTo(sheet, controller.installState);
 
+    // After the user chose a language, the texts of the actions follow it as well.
+    if (languageId != 0) controller.UseLanguage(languageId);
+
     LogMessage(kTag, L"Show wizard");
     // Once the language is known, dialogs and strings are loaded for it explicitly.
     const int result = host_.ShowSheet(sheet, languageId != 0 ? languageId : LanguageIdOfCode(code));
@@ -52,7 +55,9 @@ uint32_t CWizardRun::Run(CInstallController& controller)
     int result = kIdCancel;
     do {
         result = Pass(controller);
-        rebootDecision = result == kIdWizFinish && controller.rebootRequired;
+        // The reboot follows only a Finish page that asked for it: after a failure that page shows the failure
+        // and no reboot request, and restarting the machine unannounced could cost the user unsaved work.
+        rebootDecision = result == kIdWizFinish && controller.rebootRequired && controller.lastResult == 0;
     } while (result == kWizardRestart);
 
     bool rebootTriggered = false;

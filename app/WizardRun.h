@@ -55,7 +55,7 @@ public:
 
     // The language of the next pass: 0 until the user chooses one, then that language's Windows id.
     uint16_t languageId = 0;
-    // Whether the last pass ended with Finish while an installer asked for a reboot.
+    // Whether the last pass ended with Finish while an installer asked for a reboot and nothing failed.
     bool rebootDecision = false;
     // Asks Windows to reboot (true when accepted); called after "Trigger reboot" when the decision is true.
     // Unset: no reboot.

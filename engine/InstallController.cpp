@@ -240,4 +240,11 @@ void CInstallController::SetFeatureLists(const std::wstring& addLocalList, const
     LogFormat(kTag, L"addlocal: %s, remove: %s", addLocal, remove);
 }
 
+void CInstallController::UseLanguage(uint16_t languageId)
+{
+    services_.resources.SetLanguage(languageId);
+    const std::wstring name = services_.resources.LoadString(IDS_PRODUCT_NAME);
+    if (!name.empty()) productDisplayName = name;
+}
+
 void CInstallController::RepairSnomD7DriverStore() { ::RepairSnomD7DriverStore(services_.registry, snomD7Installed); }

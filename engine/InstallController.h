@@ -79,6 +79,10 @@ public:
     // Stores the feature lists and derives the fax prerequisites from them.
     void SetFeatureLists(const std::wstring& addLocalList, const std::wstring& removeList);
 
+    // Takes the texts of the actions (job descriptions, product and service names) from the string table of
+    // that Windows language id from now on: the wizard's language after the user changed it.
+    void UseLanguage(uint16_t languageId);
+
     // Re-creates missing Snom D7 driver-store registrations when that feature is installed.
     void RepairSnomD7DriverStore();
 

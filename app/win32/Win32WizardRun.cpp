@@ -4,7 +4,7 @@
 #include <windows.h>
 #undef LoadString
 
-#include "wizard/win32/LanguageResources.h"
+#include "system/win32/LanguageResources.h"
 #include "wizard/win32/Win32WizardSheet.h"
 
 class Win32WizardRun::Host : public IWizardHost {

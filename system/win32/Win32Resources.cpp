@@ -1,6 +1,8 @@
 // IResources on the resources of a loaded module: the running executable, or a file loaded as data.
 #include "system/win32/Win32Resources.h"
 
+#include "system/win32/LanguageResources.h"
+
 #include <windows.h>
 
 #undef LoadString
@@ -25,9 +27,5 @@ PayloadView Win32Resources::FindPayload(const std::wstring& type, uint16_t id)
 
 std::wstring Win32Resources::LoadString(uint32_t id)
 {
-    // With a buffer size of 0 LoadStringW hands out a pointer to the text inside the resource (not terminated).
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(static_cast<HMODULE>(module_), id, reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text) return std::wstring();
-    return std::wstring(text, static_cast<size_t>(length));
+    return CLanguageResources(static_cast<HMODULE>(module_), language_).LoadString(id);
 }

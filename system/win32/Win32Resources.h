@@ -10,7 +10,9 @@ public:
 
     PayloadView FindPayload(const std::wstring& type, uint16_t id) override;
     std::wstring LoadString(uint32_t id) override;
+    void SetLanguage(uint16_t languageId) override { language_ = languageId; }
 
 private:
     void* module_;
+    uint16_t language_ = 0;
 };

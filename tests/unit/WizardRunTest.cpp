@@ -93,6 +93,7 @@ protected:
 TEST_F(WizardRunTest, EnglishPassCancelled)
 {
     EXPECT_EQ(run.Run(engine.controller), 1602u);
+    EXPECT_EQ(engine.resources.language, 0) << "without a choice the actions keep the start-up language";
     EXPECT_EQ(RunLines(), std::vector<std::string>({"Initialize wizard ", "Not installed", "Show wizard", "Wizard done"}));
     EXPECT_EQ(log.Texts("InstallController").back(), "Cancel");
     ASSERT_EQ(host.shown.size(), 1u);
@@ -106,6 +107,8 @@ TEST_F(WizardRunTest, EnglishPassCancelled)
 TEST_F(WizardRunTest, ChoosingGermanRestartsWithTheGermanTransformAndLanguage)
 {
     engine.controller.installState = SameVersionInstalled;
+    engine.resources.languageStrings[{1031, IDS_PRODUCT_NAME}] = L"KELVARO VOV Client f\u00fcr Windows";
+    engine.resources.languageStrings[{1031, IDS_JOB_INSTALLING}] = L"Installiere: %s";
     host.users = {ChooseLanguage(0)};  // Deutsch; the second pass is cancelled
     EXPECT_EQ(run.Run(engine.controller), 1602u);
     EXPECT_EQ(RunLines(), std::vector<std::string>({"Initialize wizard ", "Same version installed", "Show wizard",
@@ -123,6 +126,11 @@ TEST_F(WizardRunTest, ChoosingGermanRestartsWithTheGermanTransformAndLanguage)
     size_t transforms = 0;
     for (const std::wstring& call : engine.msi.calls) transforms += call == L"ApplyTransform(:1031)";
     EXPECT_EQ(transforms, 1u);
+    // The actions' texts follow the chosen language too.
+    EXPECT_EQ(engine.resources.language, 1031);
+    EXPECT_EQ(engine.controller.productDisplayName, L"KELVARO VOV Client f\u00fcr Windows");
+    engine.controller.SetCurrentJobDescription(IDS_JOB_INSTALLING, engine.controller.productDisplayName);
+    EXPECT_EQ(engine.controller.CurrentJobDescription(), L"Installiere: KELVARO VOV Client f\u00fcr Windows");
 }
 
 TEST_F(WizardRunTest, TheChosenLanguageSurvivesFurtherRestarts)
@@ -199,6 +207,7 @@ TEST_F(WizardRunTest, ExitCodeAndRebootDecisionByResult)
         {"finished", 12325, 0, false, 0, false},
         {"finished, reboot required and triggered", 12325, 0, true, 1641, true},
         {"finished after a failure", 12325, 1603, false, 1603, false},
+        {"finished after a reboot request and a failure", 12325, 1603, true, 1603, false},
         {"cancelled", 2, 0, false, 1602, false},
         {"closed after a reboot request", 2, 0, true, 1602, false},
         {"any other result", 0, 0, true, 1602, false},

@@ -11,7 +11,7 @@
 
 #include "wizard/MyPropertySheet.h"
 #include "wizard/WizardControls.h"
-#include "wizard/win32/LanguageResources.h"
+#include "system/win32/LanguageResources.h"
 #include "wizard/win32/Win32PageControls.h"
 #include "wizard/win32/Win32WizardSystem.h"
 

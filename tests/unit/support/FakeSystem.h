@@ -307,8 +307,12 @@ private:
 class FakeResources : public IResources {
 public:
     std::map<std::pair<std::wstring, uint16_t>, std::string> payloads;  // type as given, e.g. L"BIN"
-    std::map<uint32_t, std::wstring> strings;
+    std::map<uint32_t, std::wstring> strings;                            // the start-up language's
+    std::map<std::pair<uint16_t, uint32_t>, std::wstring> languageStrings;  // (language id, string id)
+    uint16_t language = 0;                                               // the last SetLanguage
     bool throwOnAccess = false;
+
+    void SetLanguage(uint16_t languageId) override { language = languageId; }
 
     PayloadView FindPayload(const std::wstring& type, uint16_t id) override
     {
@@ -324,6 +328,10 @@ public:
     std::wstring LoadString(uint32_t id) override
     {
         if (throwOnAccess) throw std::bad_alloc();
+        if (language != 0) {
+            auto l = languageStrings.find({language, id});
+            if (l != languageStrings.end()) return l->second;
+        }
         auto s = strings.find(id);
         return s == strings.end() ? std::wstring() : s->second;
     }

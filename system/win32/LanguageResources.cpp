@@ -1,5 +1,5 @@
 // Strings and dialog templates of the executable in one chosen language.
-#include "wizard/win32/LanguageResources.h"
+#include "system/win32/LanguageResources.h"
 
 const void* CLanguageResources::Find(LPCWSTR type, UINT id) const
 {
