@@ -123,3 +123,18 @@ normalized_log() {
     [ -n "${MEDIA_WIN:-}" ] && text="${text//"$MEDIA_WIN"/<MEDIA>}"
     echo "$text"
 }
+
+# Installs a package with Windows Installer, as an earlier installation would have, and fails the test when
+# that does not work. msiexec's own log goes to $TEST_DIR/msiexec-N.log. One retry: under load a msiexec
+# started right after a prefix was copied has been seen to fail once.
+msi_install_package() {  # package path, properties...
+    local attempt
+    for attempt in 1 2; do
+        run_windows 'C:\windows\system32\msiexec.exe' /i "$(winpath "$1")" /qn "${@:2}" \
+            /lvoicewarmupx "$(winpath "$TEST_DIR/msiexec-$attempt.log")"
+        wineserver -w
+        [ "$EXIT_CODE" = "0" ] && return 0
+        echo "msiexec /i $(basename "$1") answered $EXIT_CODE (attempt $attempt)" >&2
+    done
+    fail "could not install $(basename "$1")"
+}

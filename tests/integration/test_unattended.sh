@@ -15,10 +15,7 @@ DOWNLOAD_PORT="${TEST_DOWNLOAD_PORT:-48213}"
 client_dir() { echo "$WINEPREFIX/drive_c/Program Files/KELVARO/VOV Client"; }
 
 # Installs a package directly with msiexec, as an earlier installation would have.
-msi_install() {
-    wine msiexec /i "$(winpath "$1")" /qn "${@:2}" >/dev/null 2>&1
-    wineserver -w
-}
+msi_install() { msi_install_package "$@"; }
 
 client_registry_value() {
     wine reg query 'HKLM\SOFTWARE\KELVARO\VOV Client' /v "$1" 2>/dev/null | tr -d '\r' |

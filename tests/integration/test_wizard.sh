@@ -11,10 +11,7 @@ WIZ_PKG_68="$WIZ_PKG_DIR/KELVARO_UCC_Client_for_64bit_Windows_v6.8.1.0.msi"
 WIZ_FEATURES_FR="Fonctionnalités"
 
 # Installs a sample package with msiexec, as an earlier installation of the client would have.
-wizard_msi_install() {
-    wine msiexec /i "$(winpath "$1")" /qn "${@:2}" >/dev/null 2>&1
-    wineserver -w
-}
+wizard_msi_install() { msi_install_package "$@"; }
 
 # A fresh prefix, a display and Setup.exe started without arguments; cleaned up when the test ends.
 wizard_start() {

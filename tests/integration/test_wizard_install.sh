@@ -23,10 +23,7 @@ wi_provide() {  # folder, file name, program
 
 wi_exit_code() { echo "$1 $2" >>"$WINEPREFIX/drive_c/prereq-exitcodes.txt"; }
 
-wi_msi_install() {
-    wine msiexec /i "$(winpath "$1")" /qn "${@:2}" >/dev/null 2>&1
-    wineserver -w
-}
+wi_msi_install() { msi_install_package "$@"; }
 
 wi_dotnet_present() {
     wine reg add 'HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Full' /v Release /t REG_DWORD /d 461808 /f \
@@ -188,14 +185,22 @@ wi_every_page() {
     assert_eq "$(gui_wait_exit)" "0" "exit code"
 
     assert_eq "$(log_entries | grep -c '^InstallController|Cancel$')" "0" "Cancel lines"
+    # After the change to German the actions' texts are German too (the log is written in the ANSI code page).
+    local product="KELVARO VOV Client for Windows" spooler="Print Spooler"
+    if [ "$lang" = de ]; then
+        product=$'KELVARO VOV Client f\xfcr Windows'
+        spooler="Druckwarteschlange"
+    fi
+    assert_lines_in_order "$(log_entries)" "InstallController|Run: $spooler" \
+        "InstallController|SetCurrentJobDescription: $( [ "$lang" = de ] && echo 'Wird installiert' || echo Installing ): $product"
     assert_lines_in_order "$(log_entries)" "BootStrapper|Not installed" "CGhostscript|OnSetActive" \
         "CConfirmPage|OnSetActive" "CConfirmPage|InstallNewProduct" \
         "InstallController|Enqueue installation of embedded msi file: $(prefix_temp_windows)KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" \
         "CRunningAppsPage|OnSetActive" "CProgressPage|OnSetActive" "InstallController|StartProcessingInstallActions" \
         "InstallController|Worker thread started" "InstallController|Run: GPL Ghostscript v9.20" \
         "InstallController|Run: .NET Framework 4.7.2" "InstallController|Run: Ghostscript 9.50 for Windows (64 bit) AGPL Release" \
-        "InstallController|Run: eDocPrintPro v4.1.1 free" "InstallController|Run: KELVARO VOV Client for Windows" \
-        "InstallController|Result of KELVARO VOV Client for Windows: 0" "InstallController|Worker thread done" \
+        "InstallController|Run: eDocPrintPro v4.1.1 free" "InstallController|Run: $product" \
+        "InstallController|Result of $product: 0" "InstallController|Worker thread done" \
         "CProgressPage|done" "CFinishPage|OnSetActive" "CFinishPage|InstallNewProduct done" "BootStrapper|Wizard done" \
         "BootStrapper|Done"
     if log_entries | grep -q '^BootStrapper|Trigger reboot'; then fail "a reboot without a request"; fi
