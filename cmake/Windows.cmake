@@ -32,7 +32,10 @@ set_property(SOURCE ${CMAKE_BINARY_DIR}/payloads.rc APPEND PROPERTY OBJECT_DEPEN
     ${SETUP_MSI_X86} ${SETUP_MSI_X64} ${SETUP_CLEANUP_TOOL})
 set_target_properties(Setup PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(Setup PRIVATE setupwin32)
-target_link_options(Setup PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++)
+# Sections aligned to pages in the file as in memory, so that the loader can map the large payloads
+# instead of copying them.
+target_link_options(Setup PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++
+    -Wl,--file-alignment,4096 -Wl,--section-alignment,4096)
 set_property(SOURCE resources/Setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/resources/Setup.manifest ${CMAKE_SOURCE_DIR}/resources/version.rc)
 
