@@ -10,16 +10,6 @@ namespace {
 
 const wchar_t* const kTag = L"BootStrapper";
 
-const wchar_t* StateLine(InstallState state)
-{
-    switch (state) {
-    case LowerVersionInstalled: return L"Lower version installed";
-    case SameVersionInstalled: return L"Same version installed";
-    case HigherVersionInstalled: return L"Higher version installed";
-    default: return L"Not installed";
-    }
-}
-
 void RunSequence(CInstallController& controller, InstallMode mode)
 {
     controller.SetInstallMode(mode);
@@ -46,7 +36,7 @@ uint32_t UnattendedDecision(CInstallController& controller, const SetupOptions& 
     controller.quietFlags = options.quietFlags;
 
     const InstallState state = controller.installState;
-    LogMessage(kTag, StateLine(state));
+    LogMessage(kTag, InstallStateLine(state));
     const bool installed =
         state == LowerVersionInstalled || state == SameVersionInstalled || state == HigherVersionInstalled;
 
@@ -74,6 +64,16 @@ uint32_t UnattendedDecision(CInstallController& controller, const SetupOptions& 
 }
 
 }  // namespace
+
+const wchar_t* InstallStateLine(InstallState state)
+{
+    switch (state) {
+    case LowerVersionInstalled: return L"Lower version installed";
+    case SameVersionInstalled: return L"Same version installed";
+    case HigherVersionInstalled: return L"Higher version installed";
+    default: return L"Not installed";
+    }
+}
 
 uint32_t QueueExitCode(const CInstallController& controller)
 {

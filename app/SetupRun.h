@@ -23,6 +23,10 @@ public:
     virtual uint32_t Run(CInstallController& controller) = 0;
 };
 
+// The log line of an install state: "Not installed" (also for an unreadable package), "Lower version installed",
+// "Same version installed", "Higher version installed".
+const wchar_t* InstallStateLine(InstallState state);
+
 // The exit code after the queue ran: the failing action's result, else 3010 when an action asked
 // for a reboot, else 0.
 uint32_t QueueExitCode(const CInstallController& controller);

@@ -11,16 +11,6 @@ namespace {
 
 const wchar_t* const kTag = L"BootStrapper";
 
-const wchar_t* InstallStateLine(InstallState state)
-{
-    switch (state) {
-    case LowerVersionInstalled: return L"Lower version installed";
-    case SameVersionInstalled: return L"Same version installed";
-    case HigherVersionInstalled: return L"Higher version installed";
-    default: return L"Not installed";
-    }
-}
-
 }  // namespace
 
 int CWizardRun::Pass(CInstallController& controller)

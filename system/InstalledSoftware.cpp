@@ -143,6 +143,26 @@ uint32_t ReadPackedVersion(IRegistry& registry, RegKey key)
     return data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<uint32_t>(data[3]) << 24);
 }
 
+// Opens the uninstall key and hands every subkey that can be opened to visit(subkey name, open key), in
+// enumeration order, until visit returns false. False when the uninstall key cannot be opened.
+template <class Visit>
+bool ForEachUninstallEntry(IRegistry& registry, Visit visit)
+{
+    ScopedKey uninstall(registry);
+    if (registry.OpenKey(kRegLocalMachine, kUninstallKey, false, uninstall.key) != kErrorSuccess) return false;
+    std::wstring subkeyName;
+    SubkeyWalk walk(registry, uninstall.key);
+    while (walk.Next(subkeyName)) {
+        if (subkeyName.empty()) continue;
+        ScopedKey entry(registry);
+        if (registry.OpenKey(kRegLocalMachine, std::wstring(kUninstallKey) + L"\\" + subkeyName, false, entry.key) !=
+            kErrorSuccess)
+            continue;
+        if (!visit(subkeyName, entry.key)) break;
+    }
+    return true;
+}
+
 void AddGhostscriptEntry(IRegistry& registry, RegKey key, const std::wstring& subkeyName, float required,
                          std::vector<LegacyGhostscriptEntry>& entries, bool& anyOlder)
 {
@@ -225,25 +245,15 @@ bool FindUninstallEntryVersion(IRegistry& registry, const std::wstring& displayN
 {
     version = 0;
     versionText.clear();
-    ScopedKey uninstall(registry);
-    if (registry.OpenKey(kRegLocalMachine, kUninstallKey, false, uninstall.key) != kErrorSuccess) return false;
-
-    std::wstring subkeyName;
-    SubkeyWalk walk(registry, uninstall.key);
-    while (walk.Next(subkeyName)) {
-        if (subkeyName.empty()) continue;
-        ScopedKey entry(registry);
-        if (registry.OpenKey(kRegLocalMachine, std::wstring(kUninstallKey) + L"\\" + subkeyName, false, entry.key) !=
-            kErrorSuccess)
-            continue;
+    ForEachUninstallEntry(registry, [&](const std::wstring&, RegKey entry) {
         std::wstring name;
-        if (!ReadRegistryString(registry, entry.key, L"DisplayName", name) || !EqualsIgnoreCase(name, displayName))
-            continue;
+        if (!ReadRegistryString(registry, entry, L"DisplayName", name) || !EqualsIgnoreCase(name, displayName))
+            return true;
         LogMessage(L"CInstallController", name);
-        version = ReadPackedVersion(registry, entry.key);
+        version = ReadPackedVersion(registry, entry);
         versionText = FormatText(L"%d.%d.%d", {version >> 24, (version >> 16) & 0xff, version & 0xffff});
-        break;
-    }
+        return false;  // the first entry of that name wins
+    });
     return version != 0;
 }
 
@@ -252,18 +262,8 @@ bool CollectLegacyGhostscript(IRegistry& registry, const std::wstring& required,
 {
     float requiredVersion = 0;
     if (!ParseLeadingNumber(required, requiredVersion)) requiredVersion = 0;
-    ScopedKey uninstall(registry);
-    if (registry.OpenKey(kRegLocalMachine, kUninstallKey, false, uninstall.key) != kErrorSuccess) return false;
-
-    std::wstring subkeyName;
-    SubkeyWalk walk(registry, uninstall.key);
-    while (walk.Next(subkeyName)) {
-        if (subkeyName.empty()) continue;
-        ScopedKey entry(registry);
-        if (registry.OpenKey(kRegLocalMachine, std::wstring(kUninstallKey) + L"\\" + subkeyName, false, entry.key) !=
-            kErrorSuccess)
-            continue;
-        AddGhostscriptEntry(registry, entry.key, subkeyName, requiredVersion, entries, anyOlder);
-    }
-    return true;
+    return ForEachUninstallEntry(registry, [&](const std::wstring& subkeyName, RegKey entry) {
+        AddGhostscriptEntry(registry, entry, subkeyName, requiredVersion, entries, anyOlder);
+        return true;
+    });
 }
