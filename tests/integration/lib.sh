@@ -41,10 +41,16 @@ winpath() { echo "Z:$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
 # Runs a Windows program with arguments through runexe and sets EXIT_CODE to its full 32-bit exit code.
 # Each argument reaches the program unchanged (runexe quotes it); "--raw LINE" passes a command line as is.
+# When Wine did not start runexe at all (no output, seen rarely on a loaded machine), it is started once more.
 run_windows() {
-    local out
-    out=$(wine "$TOOLS_DIR/runexe.exe" "$@" 2>>"$TEST_DIR/wine-stderr.txt")
-    echo "$out" >>"$TEST_DIR/runexe.txt"
+    local out attempt
+    for attempt in 1 2; do
+        out=$(wine "$TOOLS_DIR/runexe.exe" "$@" 2>>"$TEST_DIR/wine-stderr.txt")
+        echo "$out" >>"$TEST_DIR/runexe.txt"
+        [ -n "$out" ] && break
+        echo "runexe gave no output (attempt $attempt)" >>"$TEST_DIR/wine-stderr.txt"
+        wineserver -w
+    done
     EXIT_CODE=$(echo "$out" | sed -n 's/^exit code: \([0-9]*\).*/\1/p' | tail -n 1)
     [ -n "$EXIT_CODE" ] || EXIT_CODE=none
 }

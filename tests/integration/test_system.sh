@@ -4,9 +4,17 @@
 
 PROBE="$TOOLS_DIR/systemprobe.exe"
 
-# Runs the probe; its output without carriage returns.
+# Runs the probe; its output without carriage returns. The probe always prints something: when Wine did not
+# start it at all (seen rarely on a loaded machine), it is started once more.
 probe() {
-    wine "$PROBE" "$@" 2>>"$TEST_DIR/wine-stderr.txt" | tr -d '\r'
+    local out
+    out=$(wine "$PROBE" "$@" 2>>"$TEST_DIR/wine-stderr.txt" | tr -d '\r')
+    if [ -z "$out" ]; then
+        echo "probe gave no output: $*" >>"$TEST_DIR/wine-stderr.txt"
+        wineserver -w
+        out=$(wine "$PROBE" "$@" 2>>"$TEST_DIR/wine-stderr.txt" | tr -d '\r')
+    fi
+    echo "$out"
 }
 
 # The Windows path of the prefix's temporary folder, e.g. C:\users\root\Temp\
