@@ -31,11 +31,13 @@ bool Win32FileSystem::WriteFile(const std::wstring& path, const void* data, size
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    // Written in pieces: one WriteFile call takes at most 4 GB - 1 bytes.
+    // Written in pieces of 1 MB straight from where the bytes are: a single write of a whole payload from
+    // the mapped executable was several times slower than the same bytes in pieces (measured under Wine).
     const char* bytes = static_cast<const char*>(data);
     bool ok = true;
+    constexpr size_t kPiece = 1 << 20;
     while (ok && size > 0) {
-        const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        const DWORD chunk = static_cast<DWORD>(size > kPiece ? kPiece : size);
         DWORD written = 0;
         ok = ::WriteFile(file, bytes, chunk, &written, nullptr) && written == chunk;
         bytes += chunk;
