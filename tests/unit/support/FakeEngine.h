@@ -6,9 +6,8 @@
 
 #include "engine/InstallController.h"
 #include "resource.h"
+#include "FakeEngineServices.h"
 #include "FakeLogPlatform.h"
-#include "FakeMsi.h"
-#include "FakeSystem.h"
 
 namespace engine_fake {
 
@@ -48,18 +47,8 @@ inline FakeMsi::Table FeatureTable()
          {L"FeatureDiagnostics", L"MainFeature", L"Diagnostic Tools", L"Support.", 7, 3, L"INSTALLDIR", 0}}};
 }
 
-struct Machine {
+struct Machine : FakeEngineServices {
     LogFixture log;
-    FakeMsi msi;
-    FakeRegistry registry;
-    FakeFileSystem files;
-    FakeResources resources;
-    FakeDownloader downloader{files};
-    FakeProcessLauncher launcher;
-    FakeProcessList processes;
-    FakeServiceApi services;
-    FakeSystemInfo system;
-    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, system};
     std::unique_ptr<CInstallController> controller;
 
     Machine()

@@ -19,6 +19,7 @@
 
 #include "engine/EngineServices.h"
 #include "engine/InstallController.h"
+#include "FakeEngineServices.h"
 #include "FakeMsi.h"
 #include "FakeSystem.h"
 #include "wizard/MyPropertyPage.h"
@@ -428,18 +429,8 @@ public:
 
 // The system fakes and a real install controller on them. The package at the controller's path has a Feature
 // table (SetFeatures) and no Upgrade table, so the set-up finds nothing installed; tests set installState.
-class WizardEngine {
+class WizardEngine : public FakeEngineServices {
 public:
-    FakeMsi msi;
-    FakeRegistry registry;
-    FakeFileSystem files;
-    FakeResources resources;
-    FakeDownloader downloader{files};
-    FakeProcessLauncher launcher;
-    FakeProcessList processes;
-    FakeServiceApi serviceApi;
-    FakeSystemInfo system;
-    EngineServices services{msi, registry, files, resources, downloader, launcher, processes, serviceApi, system};
     std::unique_ptr<CInstallController> controllerObject;
     CInstallController& controller;
 
@@ -468,6 +459,6 @@ private:
         msi.AddPackage(PackagePath());
         // .NET Framework 4.7.2 is present: no prerequisite is missing unless a test says so.
         registry.SetDword(L"HKLM\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full", L"Release", 461808);
-        return std::make_unique<CInstallController>(services);
+        return std::make_unique<CInstallController>(engine);
     }
 };
