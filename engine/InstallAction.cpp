@@ -104,12 +104,7 @@ uint32_t CInstallAction::RunMsiExec(const std::wstring& target, const std::wstri
     options.quiet = quiet;
     options.quietFlags = quietFlags;
 
-    std::wstring logFolder = files.TempFolder() + L"KELVARO GmbH";
-    files.CreateFolder(logFolder);
-    logFolder += L"\\Setup";
-    files.CreateFolder(logFolder);
-    logFolder += L"\\logs";
-    files.CreateFolder(logFolder);
+    const std::wstring logFolder = CreateLogFolder(files, L"Setup");
 
     return RunProcess(MsiExecCommandLine(msiexec, operation, target, MsiExecOptionText(options),
                                          logFolder + L"\\" + logFileName));

@@ -73,12 +73,7 @@ void LogInitialize(const std::wstring& name)
     LogState& s = State();
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     if (s.initialised || !s.files || !s.clock) return;
-    std::wstring folder = s.files->TempFolder() + L"KELVARO GmbH";
-    s.files->CreateFolder(folder);
-    folder += L"\\" + name;
-    s.files->CreateFolder(folder);
-    folder += L"\\logs";
-    s.files->CreateFolder(folder);
+    const std::wstring folder = CreateLogFolder(*s.files, name);
     s.backupFolder = folder + L"\\bak";
     s.logFilePath = folder + L"\\" + name + L".log";
     s.initialised = true;

@@ -18,6 +18,21 @@ void LogSetPlatform(ILogFiles* files, IClock* clock);
 // Builds "<temp>\KELVARO GmbH\<name>\logs" once; later calls do nothing.
 void LogInitialize(const std::wstring& name);
 
+// Creates "<temp>\KELVARO GmbH\<name>\logs" one folder at a time and returns its path. A folder that
+// exists already is fine; the results of the creations are not checked. Files: anything with
+// TempFolder() (ending with a backslash) and CreateFolder(path).
+template <class Files>
+std::wstring CreateLogFolder(Files& files, const std::wstring& name)
+{
+    std::wstring folder = files.TempFolder() + L"KELVARO GmbH";
+    files.CreateFolder(folder);
+    folder += L"\\" + name;
+    files.CreateFolder(folder);
+    folder += L"\\logs";
+    files.CreateFolder(folder);
+    return folder;
+}
+
 // Writes one line: "MM-DD hh:mm:ss", a blank, the tag padded to 20 characters, a blank, the text.
 // Does nothing before LogInitialize. Never fails its caller; a line that cannot be written is lost.
 void LogMessage(const std::wstring& tag, const std::wstring& text);
