@@ -28,7 +28,7 @@ LocalTime Win32Clock::Now()
     return FromSystemTime(st);
 }
 
-std::wstring Win32LogFiles::TempFolder()
+std::wstring Win32TempFolder()
 {
     wchar_t buffer[MAX_PATH + 1] = {};
     DWORD length = GetTempPathW(MAX_PATH, buffer);
@@ -36,7 +36,11 @@ std::wstring Win32LogFiles::TempFolder()
     return std::wstring(buffer, length);
 }
 
-bool Win32LogFiles::CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+bool Win32CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+
+std::wstring Win32LogFiles::TempFolder() { return Win32TempFolder(); }
+
+bool Win32LogFiles::CreateFolder(const std::wstring& path) { return Win32CreateFolder(path); }
 
 std::string Win32LogFiles::ToNarrow(const std::wstring& text)
 {

@@ -4,6 +4,11 @@
 #include "log/DebugTrace.h"
 #include "log/LogPlatform.h"
 
+// The user's temporary folder, ending with a backslash (empty when it cannot be had), and the creation of
+// one folder (false also when it exists): used by the log's and by the other file bindings.
+std::wstring Win32TempFolder();
+bool Win32CreateFolder(const std::wstring& path);
+
 class Win32Clock : public IClock {
 public:
     LocalTime Now() override;

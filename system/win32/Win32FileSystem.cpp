@@ -1,19 +1,15 @@
 // IFileSystem on the Windows file functions.
 #include "system/win32/Win32FileSystem.h"
 
+#include "log/win32/Win32Log.h"
+
 #include <windows.h>
 #include <shlwapi.h>
 
 // The interface's names, not the ANSI/Unicode macros of <windows.h>.
 #undef DeleteFile
 
-std::wstring Win32FileSystem::TempFolder()
-{
-    wchar_t buffer[MAX_PATH] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, buffer);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(buffer, length);
-}
+std::wstring Win32FileSystem::TempFolder() { return Win32TempFolder(); }
 
 std::wstring Win32FileSystem::SystemDirectory()
 {
@@ -25,7 +21,7 @@ std::wstring Win32FileSystem::SystemDirectory()
 
 bool Win32FileSystem::FileExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
 
-bool Win32FileSystem::CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+bool Win32FileSystem::CreateFolder(const std::wstring& path) { return Win32CreateFolder(path); }
 
 bool Win32FileSystem::WriteFile(const std::wstring& path, const void* data, size_t size)
 {
