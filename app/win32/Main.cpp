@@ -8,6 +8,7 @@
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
 #include "package/win32/Win32MsiApi.h"
+#include "platform/win32/SystemLibrary.h"
 #include "system/win32/Win32Downloader.h"
 #include "system/win32/Win32FileSystem.h"
 #include "system/win32/Win32Processes.h"
@@ -18,6 +19,9 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL: from now on DLLs are loaded by name from the system folder only.
+    RestrictDllSearch();
+
     static Win32Clock clock;
     static Win32LogFiles logFiles;
     static Win32DebugOutput debugOutput;

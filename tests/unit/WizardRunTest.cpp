@@ -33,6 +33,8 @@ public:
     std::vector<Shown> shown;
     std::vector<std::pair<uint16_t, uint32_t>> loads;
     std::deque<User> users;
+    std::map<uint32_t, std::wstring> systemTexts;
+    std::vector<std::pair<std::wstring, std::wstring>> messages;  // (caption, text) of every message box
 
     std::wstring LoadString(uint16_t languageId, uint32_t id) override
     {
@@ -54,6 +56,12 @@ public:
         users.pop_front();
         return user(sheet, wizard);
     }
+    std::wstring SystemErrorText(uint32_t code) override
+    {
+        auto text = systemTexts.find(code);
+        return text == systemTexts.end() ? std::wstring() : text->second;
+    }
+    void ShowMessage(const std::wstring& caption, const std::wstring& text) override { messages.push_back({caption, text}); }
 };
 
 // The user picks a language in the combo box of the welcome page.
