@@ -1,10 +1,14 @@
 // The working folders of runs and the removal of those left behind by runs that have ended.
 #include "system/EarlierRuns.h"
 
+#include "log/Log.h"
+
 const wchar_t* const kWorkFolderPrefix = L"KELVARO Setup ";
 const wchar_t* const kRunMarkerName = L"Setup.running";
 
 namespace {
+
+const wchar_t* const kTag = L"ResourceExtractor";
 
 bool IsHexDigit(wchar_t c)
 {
@@ -14,10 +18,9 @@ bool IsHexDigit(wchar_t c)
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
 bool IsRegistryGuid(const std::wstring& text)
 {
-    static const size_t kDashes[] = {9, 14, 19, 24};
     if (text.size() != 38 || text.front() != L'{' || text.back() != L'}') return false;
     for (size_t i = 1; i < 37; ++i) {
-        const bool dash = i == kDashes[0] || i == kDashes[1] || i == kDashes[2] || i == kDashes[3];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
         if (dash ? text[i] != L'-' : !IsHexDigit(text[i])) return false;
     }
     return true;
@@ -33,3 +36,15 @@ bool IsWorkFolderName(const std::wstring& name)
 }
 
 bool BelongsToEndedRun(MarkerDeletion deletion) { return deletion == MarkerDeletion::Deleted; }
+
+void RemoveFoldersOfEndedRuns(IFileSystem& files, const std::wstring& tempFolder)
+{
+    if (tempFolder.empty()) return;
+    for (const std::wstring& name : files.ListFolders(tempFolder)) {
+        if (!IsWorkFolderName(name)) continue;
+        const std::wstring folder = tempFolder + name;
+        if (!BelongsToEndedRun(files.DeleteMarker(folder + L"\\" + kRunMarkerName))) continue;
+        if (files.RemoveTree(folder)) LogFormat(kTag, L"Removed working folder of an ended run: %s", folder);
+        else LogFormat(kTag, L"Working folder of an ended run not removed: %s", folder);
+    }
+}

@@ -4,9 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr uint32_t kErrorAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
 constexpr uint32_t kErrorFileExists = 80;      // ERROR_FILE_EXISTS
+
+// What came of trying to delete the marker file of another run's working folder (system/EarlierRuns.h).
+enum class MarkerDeletion {
+    Deleted,  // nobody held it: its run has ended
+    InUse,    // its run holds it open: the run is still going
+    Missing,  // no marker: a run between creating its folder and its marker, or another start removing it
+    Failed,   // any other failure: nothing is known
+};
 
 class IFileSystem {
 public:
@@ -35,4 +44,12 @@ public:
     virtual bool DeleteFile(const std::wstring& path) = 0;
     // Deletes a folder with everything in it, without following links inside it. True when it is gone.
     virtual bool RemoveTree(const std::wstring& path) = 0;
+    // The plain folders in a folder (no links, no "." or ".."), by name as written; empty when it cannot be listed.
+    virtual std::vector<std::wstring> ListFolders(const std::wstring& folder) = 0;
+    // Creates the marker file of this run's working folder (never opens an existing one) and holds it open,
+    // without delete sharing, until ReleaseMarker or the end of the process. False when it cannot be created.
+    virtual bool HoldMarker(const std::wstring& path) = 0;
+    virtual void ReleaseMarker() = 0;
+    // Deletes the marker file of another run's working folder. A link in its place is deleted itself.
+    virtual MarkerDeletion DeleteMarker(const std::wstring& path) = 0;
 };

@@ -3,6 +3,7 @@
 #include "system/PayloadExtractor.h"
 
 #include "log/Log.h"
+#include "system/EarlierRuns.h"
 #include "resource.h"
 
 #ifndef SETUP_DOWNLOAD_BASE_URL
@@ -43,6 +44,7 @@ CBinaryResourceExtractor::CBinaryResourceExtractor(IResources& resources, IFileS
 {
     tempFolder = files_.TempFolder();
     LogFormat(kTag, L"Temp path: %s", tempFolder);
+    RemoveFoldersOfEndedRuns(files_, tempFolder);
     CreateWorkFolder();
 }
 
@@ -56,11 +58,14 @@ void CBinaryResourceExtractor::CreateWorkFolder()
             error = kEFail;
             break;
         }
-        const std::wstring candidate = tempFolder + L"KELVARO Setup " + guid;
+        const std::wstring candidate = tempFolder + kWorkFolderPrefix + guid;
         error = files_.CreatePrivateFolder(candidate);
         if (error == 0) {
             workFolder = candidate;
             LogFormat(kTag, L"Working folder: %s", workFolder);
+            // Held while this run lives, so that another start leaves the folder alone. Without it the folder
+            // is left alone as well (a folder without a marker is never taken for an ended run's).
+            files_.HoldMarker(workFolder + L"\\" + kRunMarkerName);
             return;
         }
         if (error != kErrorAlreadyExists) break;
@@ -80,8 +85,10 @@ CBinaryResourceExtractor::~CBinaryResourceExtractor()
     }
     if (workFolder.empty()) return;
     try {
-        // Whatever else is in it (a partial download, an installer's leftovers) goes with the folder.
+        // Whatever else is in it (a partial download, an installer's leftovers) goes with the folder, the
+        // marker too once it is no longer held.
         LogFormat(kTag, L"Delete: %s", workFolder);
+        files_.ReleaseMarker();
         files_.RemoveTree(workFolder);
     } catch (...) {
     }

@@ -77,3 +77,53 @@ bool Win32FileSystem::IsMissingOrPlainFile(const std::wstring& path)
 bool Win32FileSystem::DeleteFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
 bool Win32FileSystem::RemoveTree(const std::wstring& path) { return Win32RemoveTree(path); }
+
+std::vector<std::wstring> Win32FileSystem::ListFolders(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW((pattern + L"*").c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories,
+                                   nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        const DWORD attributes = data.dwFileAttributes;
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || name == L"." ||
+            name == L"..")
+            continue;
+        names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+bool Win32FileSystem::HoldMarker(const std::wstring& path)
+{
+    // Others may read it, nobody may delete it while this run lives: that is what tells a running run's folder
+    // from an ended one's.
+    HANDLE marker = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker == INVALID_HANDLE_VALUE) return false;
+    ReleaseMarker();
+    marker_ = marker;
+    return true;
+}
+
+void Win32FileSystem::ReleaseMarker()
+{
+    if (marker_) CloseHandle(static_cast<HANDLE>(marker_));
+    marker_ = nullptr;
+}
+
+MarkerDeletion Win32FileSystem::DeleteMarker(const std::wstring& path)
+{
+    if (DeleteFileW(path.c_str())) return MarkerDeletion::Deleted;
+    switch (GetLastError()) {
+    case ERROR_SHARING_VIOLATION: return MarkerDeletion::InUse;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return MarkerDeletion::Missing;
+    default: return MarkerDeletion::Failed;
+    }
+}

@@ -15,4 +15,16 @@ public:
     bool IsMissingOrPlainFile(const std::wstring& path) override;
     bool DeleteFile(const std::wstring& path) override;
     bool RemoveTree(const std::wstring& path) override;
+    std::vector<std::wstring> ListFolders(const std::wstring& folder) override;
+    bool HoldMarker(const std::wstring& path) override;
+    void ReleaseMarker() override;
+    MarkerDeletion DeleteMarker(const std::wstring& path) override;
+
+    Win32FileSystem() = default;
+    Win32FileSystem(const Win32FileSystem&) = delete;
+    Win32FileSystem& operator=(const Win32FileSystem&) = delete;
+    ~Win32FileSystem() override { ReleaseMarker(); }
+
+private:
+    void* marker_ = nullptr;  // the handle of this run's marker file, held open
 };

@@ -1,10 +1,13 @@
-// Tests of the rule which working folders of earlier runs a start removes.
+// Tests of the rule which working folders of earlier runs a start removes, and of the marker that keeps a
+// running run's folder from being removed.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <memory>
 
 #include "support/FakeLogPlatform.h"
+#include "support/FakeSystem.h"
 #include "system/EarlierRuns.h"
+#include "system/PayloadExtractor.h"
 
 namespace {
 
@@ -14,39 +17,9 @@ const std::wstring kGuidB = L"{0f8fad5b-d9cb-469f-a165-70867728950e}";
 const std::wstring kGuidC = L"{7C9E6679-7425-40DE-944B-E07FC1F90AE7}";
 const std::wstring kGuidD = L"{E02FD0E4-00FD-090A-CA30-0D00A0038BA0}";
 
-// Folders of the temporary folder by name, with what deleting their marker gives and whether they can be removed.
-class FakeRunFolders {
-public:
-    struct Folder {
-        MarkerDeletion marker = MarkerDeletion::Deleted;
-        bool removable = true;
-    };
-    std::map<std::wstring, Folder> folders;
-    std::vector<std::wstring> markersTried;
-    std::vector<std::wstring> removed;
-
-    std::vector<std::wstring> ListFolders(const std::wstring& folder)
-    {
-        EXPECT_EQ(folder, kTemp);
-        std::vector<std::wstring> names;
-        for (const auto& [name, f] : folders) names.push_back(name);
-        return names;
-    }
-    MarkerDeletion DeleteMarker(const std::wstring& path)
-    {
-        markersTried.push_back(path);
-        const std::wstring name = path.substr(kTemp.size(), path.rfind(L'\\') - kTemp.size());
-        return folders.at(name).marker;
-    }
-    bool RemoveTree(const std::wstring& path)
-    {
-        const std::wstring name = path.substr(kTemp.size());
-        if (!folders.at(name).removable) return false;
-        removed.push_back(path);
-        folders.erase(name);
-        return true;
-    }
-};
+std::wstring Work(const std::wstring& guid) { return kTemp + L"KELVARO Setup " + guid; }
+std::wstring Marker(const std::wstring& guid) { return Work(guid) + L"\\Setup.running"; }
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 TEST(EarlierRuns, WorkFolderNamesAreThePrefixAndARegistryGuid)
 {
@@ -68,9 +41,7 @@ TEST(EarlierRuns, WorkFolderNamesAreThePrefixAndARegistryGuid)
         {L"KELVARO Setup (6B29FC40-CA47-1067-B31D-00DD010662DA)", false},
         {L"", false},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsWorkFolderName(c.name), c.expected) << std::string(c.name.begin(), c.name.end());
-    }
+    for (const auto& c : cases) EXPECT_EQ(IsWorkFolderName(c.name), c.expected) << Narrow(c.name);
 }
 
 TEST(EarlierRuns, OnlyAFolderWhoseMarkerCouldBeDeletedBelongsToAnEndedRun)
@@ -85,42 +56,82 @@ TEST(EarlierRuns, FoldersOfEndedRunsAreRemovedWithOneLineEach)
 {
     LogFixture log;
     log.Initialize();
-    FakeRunFolders files;
-    files.folders[L"KELVARO GmbH"] = {};                                          // the log folder
-    files.folders[L"KELVARO Setup {not a guid}"] = {};                            // not a working folder
-    files.folders[L"KELVARO Setup " + kGuidA] = {MarkerDeletion::Deleted, true};  // ended
-    files.folders[L"KELVARO Setup " + kGuidB] = {MarkerDeletion::InUse, true};    // still running
-    files.folders[L"KELVARO Setup " + kGuidC] = {MarkerDeletion::Missing, true};  // just created, or being removed
-    files.folders[L"KELVARO Setup " + kGuidD] = {MarkerDeletion::Deleted, false}; // ended, a file still in use
-    const std::wstring own = kTemp + L"KELVARO Setup {11111111-2222-3333-4444-555555555555}";
-    files.folders[own.substr(kTemp.size())] = {MarkerDeletion::Deleted, true};
+    FakeFileSystem files;
+    files.temp = kTemp;
+    files.AddRunFolder(kTemp + L"KELVARO GmbH", false, false);              // the log folder
+    files.AddRunFolder(kTemp + L"KELVARO Setup {not a guid}", false);       // not a working folder
+    files.AddRunFolder(Work(kGuidA), false);                                // ended
+    files.AddRunFolder(Work(kGuidB), true);                                 // still running
+    files.AddRunFolder(Work(kGuidC), false, false);                         // just created, or being removed
+    files.AddRunFolder(Work(kGuidD), false);                                // ended, a file in it still in use
+    files.lockedTrees.insert(fake::Fold(Work(kGuidD)));
+    files.AddRunFolder(kTemp + L"Other\\KELVARO Setup " + kGuidA, false);  // not in the temporary folder itself
+    files.AddFile(Work(kGuidA) + L"\\KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi");
 
-    RemoveFoldersOfEndedRuns(files, kTemp, own);
+    RemoveFoldersOfEndedRuns(files, kTemp);
 
-    EXPECT_EQ(files.removed, std::vector<std::wstring>{kTemp + L"KELVARO Setup " + kGuidA});
-    const std::vector<std::wstring> tried = {
-        kTemp + L"KELVARO Setup " + kGuidB + L"\\Setup.running",
-        kTemp + L"KELVARO Setup " + kGuidA + L"\\Setup.running",
-        kTemp + L"KELVARO Setup " + kGuidC + L"\\Setup.running",
-        kTemp + L"KELVARO Setup " + kGuidD + L"\\Setup.running",
-    };
-    EXPECT_EQ(files.markersTried, tried) << "never the own folder's marker, never another folder's";
+    EXPECT_EQ(files.removedTrees, (std::vector<std::wstring>{Work(kGuidA), Work(kGuidD)}));
+    EXPECT_FALSE(files.HasFolder(Work(kGuidA)));
+    EXPECT_EQ(files.FileCount(), 0u);
+    EXPECT_TRUE(files.HasFolder(Work(kGuidB)));
+    EXPECT_TRUE(files.HasFolder(Work(kGuidC)));
+    const std::vector<std::wstring> tried = {Marker(kGuidA), Marker(kGuidB), Marker(kGuidC), Marker(kGuidD)};
+    EXPECT_EQ(files.markerDeletions, tried) << "only the working folders of the temporary folder";
     const std::vector<std::string> lines = {
-        "Removed working folder of an ended run: C:\\Windows\\Temp\\KELVARO Setup {6B29FC40-CA47-1067-B31D-00DD010662DA}",
-        "Working folder of an ended run not removed: C:\\Windows\\Temp\\KELVARO Setup "
-        "{E02FD0E4-00FD-090A-CA30-0D00A0038BA0}",
+        "Removed working folder of an ended run: " + Narrow(Work(kGuidA)),
+        "Working folder of an ended run not removed: " + Narrow(Work(kGuidD)),
     };
     EXPECT_EQ(log.Texts("ResourceExtractor"), lines);
+
+    // Nothing without a temporary folder.
+    files.markerDeletions.clear();
+    RemoveFoldersOfEndedRuns(files, L"");
+    EXPECT_TRUE(files.markerDeletions.empty());
 }
 
-TEST(EarlierRuns, NothingHappensWithoutATemporaryFolder)
+// Runs as extractors on one file system: a run that is going holds its marker; one that died does not, and its
+// folder stays until the next start.
+TEST(EarlierRuns, AStartLeavesARunningRunsFolderAloneAndRemovesADeadRunsFolder)
 {
     LogFixture log;
     log.Initialize();
-    FakeRunFolders files;
-    RemoveFoldersOfEndedRuns(files, L"", L"");
-    EXPECT_TRUE(files.markersTried.empty());
-    EXPECT_EQ(log.Content(), "");
+    FakeFileSystem files;
+    files.temp = kTemp;
+    FakeResources resources;
+    FakeDownloader downloader{files};
+    const std::wstring first = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000001}";
+    const std::wstring second = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000002}";
+    const std::wstring third = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000003}";
+
+    auto running = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+    ASSERT_EQ(running->workFolder, first);
+    EXPECT_EQ(files.markers, (std::map<std::wstring, bool>{{fake::Fold(first + L"\\Setup.running"), true}}));
+
+    // A second start while the first runs: the first's folder stays. The second ends normally and removes its own.
+    auto other = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+    EXPECT_EQ(other->workFolder, second);
+    other.reset();
+    EXPECT_TRUE(files.HasFolder(first));
+    EXPECT_FALSE(files.HasFolder(second)) << "a run releases its marker before it removes its folder";
+
+    // The first dies: its process's handles close, nothing else happens. The next start removes its folder.
+    files.markers[fake::Fold(first + L"\\Setup.running")] = false;
+    auto next = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+    EXPECT_FALSE(files.HasFolder(first));
+    EXPECT_EQ(next->workFolder, third);
+    const std::vector<std::string> expected = {
+        "Temp path: C:\\Windows\\Temp\\",
+        "Working folder: " + Narrow(first),
+        "Temp path: C:\\Windows\\Temp\\",
+        "Working folder: " + Narrow(second),
+        "Delete: " + Narrow(second),
+        "Temp path: C:\\Windows\\Temp\\",
+        "Removed working folder of an ended run: " + Narrow(first),
+        "Working folder: " + Narrow(third),
+    };
+    EXPECT_EQ(log.Texts("ResourceExtractor"), expected);
+    next.reset();
+    running.reset();
 }
 
 }  // namespace

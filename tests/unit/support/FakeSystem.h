@@ -279,6 +279,10 @@ public:
     std::vector<std::wstring> privateFolders;   // every CreatePrivateFolder, in order
     std::vector<std::wstring> openedFolders;    // every OpenFolderSafely, in order
     std::vector<std::wstring> removedTrees;     // every RemoveTree, in order
+    // Working folders' marker files by folded path: held (by a running run) or not (left by an ended one).
+    std::map<std::wstring, bool> markers;
+    std::vector<std::wstring> markerDeletions;  // every DeleteMarker, in order
+    std::set<std::wstring> lockedTrees;         // folded paths of folders that RemoveTree cannot remove
 
     void AddFile(const std::wstring& path, const std::string& content = "") { files_[fake::Fold(path)] = {path, content}; }
     bool Has(const std::wstring& path) const { return files_.count(fake::Fold(path)) != 0; }
@@ -320,6 +324,7 @@ public:
         const std::wstring key = fake::Fold(path);
         if (folders.count(key) || links.count(key) || notFolders.count(key) || Has(path)) return kErrorAlreadyExists;
         folders.insert(key);
+        writtenFolders.push_back(path);
         return 0;
     }
     std::wstring NewGuid() override
@@ -358,18 +363,70 @@ public:
     bool RemoveTree(const std::wstring& path) override
     {
         removedTrees.push_back(path);
-        for (const std::wstring& file : FilesIn(path)) files_.erase(fake::Fold(file));
         const std::wstring prefix = fake::Fold(path) + L"\\";
+        for (const auto& [marker, held] : markers) {
+            if (held && marker.compare(0, prefix.size(), prefix) == 0) return false;  // in use: not deleted
+        }
+        if (lockedTrees.count(fake::Fold(path))) return false;
+        for (const std::wstring& file : FilesIn(path)) files_.erase(fake::Fold(file));
+        for (auto it = markers.begin(); it != markers.end();) {
+            if (it->first.compare(0, prefix.size(), prefix) == 0) it = markers.erase(it);
+            else ++it;
+        }
         for (auto it = folders.begin(); it != folders.end();) {
             if (*it == fake::Fold(path) || it->compare(0, prefix.size(), prefix) == 0) it = folders.erase(it);
             else ++it;
         }
         return true;
     }
+    // Folders are kept folded; the listing gives the names of writtenFolders that still exist.
+    std::vector<std::wstring> ListFolders(const std::wstring& folder) override
+    {
+        std::vector<std::wstring> names;
+        for (const std::wstring& path : writtenFolders) {
+            const size_t slash = path.rfind(L'\\');
+            if (slash != std::wstring::npos && fake::Fold(path.substr(0, slash + 1)) == fake::Fold(folder) &&
+                folders.count(fake::Fold(path)) && !links.count(fake::Fold(path)))
+                names.push_back(path.substr(slash + 1));
+        }
+        return names;
+    }
+    bool HoldMarker(const std::wstring& path) override
+    {
+        const std::wstring key = fake::Fold(path);
+        if (markers.count(key) || Has(path)) return false;
+        markers[key] = true;
+        heldMarker_ = key;
+        return true;
+    }
+    void ReleaseMarker() override
+    {
+        auto it = markers.find(heldMarker_);
+        if (it != markers.end()) it->second = false;
+        heldMarker_.clear();
+    }
+    MarkerDeletion DeleteMarker(const std::wstring& path) override
+    {
+        markerDeletions.push_back(path);
+        auto it = markers.find(fake::Fold(path));
+        if (it == markers.end()) return MarkerDeletion::Missing;
+        if (it->second) return MarkerDeletion::InUse;
+        markers.erase(it);
+        return MarkerDeletion::Deleted;
+    }
+    // A working folder of an earlier run, as it is found at a start: its marker held (a running run) or not.
+    void AddRunFolder(const std::wstring& path, bool running, bool withMarker = true)
+    {
+        folders.insert(fake::Fold(path));
+        writtenFolders.push_back(path);
+        if (withMarker) markers[fake::Fold(path + L"\\Setup.running")] = running;
+    }
+    std::vector<std::wstring> writtenFolders;  // folders with their names as written, for ListFolders
 
 private:
     std::map<std::wstring, std::pair<std::wstring, std::string>> files_;  // folded path -> (path, content)
     int guidCount_ = 0;
+    std::wstring heldMarker_;
 };
 
 // Resources: payloads by (type, id) and strings by id. throwOnAccess makes every call throw std::bad_alloc,
