@@ -1,13 +1,13 @@
-// The confirmation page: texts and Next verbs per install mode, the product action queued on Next, and the
-// shut-down of a running client before the installation starts.
+// The confirmation page: texts and Next verbs per install mode, the queue built on Next from the choices the
+// pages recorded, and the shut-down of a running client before the installation starts.
 #include "wizard/ConfirmPage.h"
 
 #include "engine/InstallController.h"
-#include "wizard/GhostscriptPage.h"
 #include "log/DebugTrace.h"
 #include "log/Log.h"
 #include "resource.h"
 #include "system/ProcessControl.h"
+#include "wizard/GhostscriptPage.h"
 
 namespace {
 
