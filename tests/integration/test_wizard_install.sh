@@ -58,7 +58,7 @@ wi_edocprintpro_present() {
 # then look as on Windows) and a staged Setup.exe.
 wi_prepare() {
     new_prefix
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || fail "Wine's fonts are missing"
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || fail "Wine's fonts are missing (Debian package fonts-wine)"
     stage_setup
 }
 
