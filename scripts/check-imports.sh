@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks that an executable imports only DLLs on Windows' KnownDLLs list (the same on Windows 7 to 11), which the
-# loader never searches for beside the program. Every other DLL is loaded at its first use from the system folder.
+# loader never searches for beside the program, and ntdll.dll, which every process has before anything is searched.
+# Every other DLL is loaded at its first use from the system folder.
 # Usage: check-imports.sh SETUP.EXE   Prints the imported DLLs; exit status 1 names any that is not allowed.
 set -euo pipefail
 exe="$1"
-allowed="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll psapi.dll shell32.dll shlwapi.dll user32.dll"
+allowed="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ntdll.dll ole32.dll oleaut32.dll psapi.dll shell32.dll shlwapi.dll user32.dll"
 # The i686 objdump reads the release (PE32), the x86_64 one the test build (PE32+).
 headers=""
 for objdump in i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump objdump; do
