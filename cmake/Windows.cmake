@@ -1,9 +1,10 @@
 # The Windows build: the Win32 bindings, Setup.exe with its resources, and the test programs.
 
 # Setup.exe runs elevated, mostly from a Downloads folder: it imports only DLLs that are on Windows' KnownDLLs
-# list, which are never searched for beside the program. Every other DLL (msi.dll, urlmon.dll, and comctl32.dll,
-# whose own start-up code loads further DLLs by name) is loaded at its first use from the system folder
-# (platform/win32/SystemLibrary.h). The test command checks the release's import table.
+# list (and ntdll, which every process has before anything is searched), which are never searched for beside the
+# program. Every other DLL (msi.dll, urlmon.dll, and comctl32.dll, whose own start-up code loads further DLLs by
+# name) is loaded at its first use from the system folder (platform/win32/SystemLibrary.h). The test command
+# checks the release's import table.
 set(SETUP_SYSTEM_LIBRARIES ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 ntdll)
 
 # The thin Windows bindings of the core's interfaces (everything in */win32/ but the entry point).

@@ -209,17 +209,23 @@ TEST_F(WizardRunTest, ExitCodeAndRebootDecisionByResult)
         int result;
         uint32_t lastResult;
         bool rebootRequired;
+        bool queueStarted;
         uint32_t exitCode;
         bool reboot;
     } cases[] = {
-        {"finished", 12325, 0, false, 0, false},
-        {"finished, reboot required and triggered", 12325, 0, true, 1641, true},
-        {"finished after a failure", 12325, 1603, false, 1603, false},
-        {"finished after a reboot request and a failure", 12325, 1603, true, 1603, false},
-        {"cancelled", 2, 0, false, 1602, false},
-        {"closed after a reboot request", 2, 0, true, 1602, false},
-        {"any other result", 0, 0, true, 1602, false},
-        {"platform failure", -1, 0, false, 1602, false},
+        {"finished", 12325, 0, false, true, 0, false},
+        {"finished, reboot required and triggered", 12325, 0, true, true, 1641, true},
+        {"finished after a failure", 12325, 1603, false, true, 1603, false},
+        {"finished after a reboot request and a failure", 12325, 1603, true, true, 1603, false},
+        {"cancelled", 2, 0, false, false, 1602, false},
+        {"closed before the queue ran", 2, 0, true, false, 1602, false},
+        {"any other result", 0, 0, true, false, 1602, false},
+        {"platform failure", -1, 0, false, false, 1602, false},
+        // Once the queue has run, closing the wizard reports the queue's result; only Finish reboots.
+        {"closed after the queue ran", 2, 0, false, true, 0, false},
+        {"closed after a reboot request", 2, 0, true, true, 3010, false},
+        {"closed after a failure", 2, 1603, false, true, 1603, false},
+        {"closed after a reboot request and a failure", 2, 1603, true, true, 1603, false},
     };
     for (const auto& c : cases) {
         LogFixture caseLog;
@@ -227,6 +233,7 @@ TEST_F(WizardRunTest, ExitCodeAndRebootDecisionByResult)
         WizardEngine caseEngine;
         caseEngine.controller.lastResult = c.lastResult;
         caseEngine.controller.rebootRequired = c.rebootRequired;
+        caseEngine.controller.queueStarted = c.queueStarted;
         FakeWizardHost caseHost;
         caseHost.users = {Ends(c.result)};
         CWizardRun caseRun(caseHost);
@@ -255,6 +262,26 @@ TEST_F(WizardRunTest, WithoutARebootStepNothingIsTriggered)
     EXPECT_EQ(run.Run(engine.controller), 3010u);
     EXPECT_TRUE(run.rebootDecision);
     EXPECT_EQ(RunLines().back(), "Wizard done");
+}
+
+// Instead of the wizard: string 177 and the product's name in the user-interface language, with the system's text of
+// the error (without its line break) and the code; no sheet is shown.
+TEST(WizardRunSetupError, TheMessageNamesTheErrorInTheUserInterfaceLanguage)
+{
+    FakeWizardHost host;
+    host.strings[0][IDS_SETUP_FILES_FAILED] = L"Das Setup konnte seine Dateien nicht schreiben. %s \r\n\r\n(%d, 0x%x)";
+    host.strings[0][IDS_PRODUCT_NAME] = L"KELVARO VOV Client für Windows";
+    host.systemTexts[32] = L"Der Prozess kann nicht auf die Datei zugreifen.\r\n";
+    CWizardRun run(host);
+    run.ShowSetupError(32);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].first, L"KELVARO VOV Client für Windows");
+    EXPECT_EQ(host.messages[0].second,
+              L"Das Setup konnte seine Dateien nicht schreiben. Der Prozess kann nicht auf die Datei zugreifen. \r\n\r\n(32, 0x20)");
+    EXPECT_TRUE(host.shown.empty());
+    // An error without a system text still names its code.
+    run.ShowSetupError(0x80004005);
+    EXPECT_EQ(host.messages[1].second, L"Das Setup konnte seine Dateien nicht schreiben.  \r\n\r\n(-2147467259, 0x80004005)");
 }
 
 }  // namespace
