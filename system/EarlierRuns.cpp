@@ -43,8 +43,19 @@ void RemoveFoldersOfEndedRuns(IFileSystem& files, const std::wstring& tempFolder
     for (const std::wstring& name : files.ListFolders(tempFolder)) {
         if (!IsWorkFolderName(name)) continue;
         const std::wstring folder = tempFolder + name;
-        if (!BelongsToEndedRun(files.DeleteMarker(folder + L"\\" + kRunMarkerName))) continue;
-        if (files.RemoveTree(folder)) LogFormat(kTag, L"Removed working folder of an ended run: %s", folder);
-        else LogFormat(kTag, L"Working folder of an ended run not removed: %s", folder);
+        // Nothing is deleted in a folder that someone without elevation could have made or could still change:
+        // they could swap a folder in it for a link between the look and the deletion.
+        if (!files.IsPrivateFolder(folder)) {
+            LogFormat(kTag, L"Not a private folder, left alone: %s", folder);
+            continue;
+        }
+        const std::wstring marker = folder + L"\\" + kRunMarkerName;
+        if (!BelongsToEndedRun(files.DeleteMarker(marker))) continue;
+        if (files.RemoveTree(folder)) {
+            LogFormat(kTag, L"Removed working folder of an ended run: %s", folder);
+            continue;
+        }
+        files.WriteNewFile(marker, nullptr, 0);
+        LogFormat(kTag, L"Working folder of an ended run not removed: %s", folder);
     }
 }

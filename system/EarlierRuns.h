@@ -24,6 +24,10 @@ bool IsWorkFolderName(const std::wstring& name);
 bool BelongsToEndedRun(MarkerDeletion deletion);
 
 // Removes the working folders of ended runs from the temporary folder (ending with a backslash). Called before
-// this run creates its own. One log line per folder removed, "Removed working folder of an ended run: %s", or,
-// when it could not be removed (a file in it still in use), "Working folder of an ended run not removed: %s".
+// this run creates its own. Only folders with a working folder's name that are private (IFileSystem::
+// IsPrivateFolder) are looked into; one with such a name that others can change was not made by a run and is
+// left alone with the line "Not a private folder, left alone: %s". A folder whose marker could be deleted is
+// removed with the line "Removed working folder of an ended run: %s". When something in it is still in use
+// (a program the run started may outlive it), what can go goes, the marker is put back so that a later start
+// tries again, and the line reads "Working folder of an ended run not removed: %s".
 void RemoveFoldersOfEndedRuns(IFileSystem& files, const std::wstring& tempFolder);

@@ -46,6 +46,11 @@ public:
     virtual bool RemoveTree(const std::wstring& path) = 0;
     // The plain folders in a folder (no links, no "." or ".."), by name as written; empty when it cannot be listed.
     virtual std::vector<std::wstring> ListFolders(const std::wstring& folder) = 0;
+    // Whether a folder, looked at without following links, is a plain folder that only SYSTEM, the Administrators
+    // and the user this process runs as can change: its owner is one of them and its DACL lets nobody else write
+    // in it, rename it or delete it. Such a folder cannot be swapped for a link by anyone else, nor can anything
+    // in it that was put there by one of them.
+    virtual bool IsPrivateFolder(const std::wstring& path) = 0;
     // Creates the marker file of this run's working folder (never opens an existing one) and holds it open,
     // without delete sharing, until ReleaseMarker or the end of the process. False when it cannot be created.
     virtual bool HoldMarker(const std::wstring& path) = 0;

@@ -44,7 +44,11 @@ CBinaryResourceExtractor::CBinaryResourceExtractor(IResources& resources, IFileS
 {
     tempFolder = files_.TempFolder();
     LogFormat(kTag, L"Temp path: %s", tempFolder);
-    RemoveFoldersOfEndedRuns(files_, tempFolder);
+    try {
+        RemoveFoldersOfEndedRuns(files_, tempFolder);
+    } catch (...) {
+        // What is left stays for a later start; this run goes on.
+    }
     CreateWorkFolder();
 }
 

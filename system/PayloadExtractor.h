@@ -19,6 +19,8 @@ constexpr uint32_t kEFail = 0x80004005;  // E_FAIL
 
 class CBinaryResourceExtractor {
 public:
+    // Removes the working folders that ended runs left in the temporary folder (system/EarlierRuns.h), then
+    // creates this run's working folder and holds its marker until destruction.
     CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader);
     virtual ~CBinaryResourceExtractor();
     CBinaryResourceExtractor(const CBinaryResourceExtractor&) = delete;

@@ -1,6 +1,7 @@
 // Folders and files that a process without elevation cannot redirect or swap.
 #include "platform/win32/SafeFolders.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <cwctype>
@@ -33,6 +34,42 @@ std::wstring Fold(const std::wstring& text)
 bool IsLinkOrNotFolder(const BY_HANDLE_FILE_INFORMATION& info)
 {
     return !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Rights that change a folder or what it holds.
+constexpr DWORD kChangeRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_EA | FILE_DELETE_CHILD |
+                                FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// SYSTEM, the Administrators group, or the user of this process's token.
+bool IsTrustedSid(PSID sid)
+{
+    if (!sid || !IsValidSid(sid)) return false;
+    if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) return true;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = 0;
+    const bool own = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+                     EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    CloseHandle(token);
+    return own;
+}
+
+// Whether the DACL lets only trusted SIDs change the object itself. Entries that only pass on to what is created
+// inside are left out; an entry of any type but allow or deny counts against it.
+bool OnlyTrustedMayChange(PACL dacl)
+{
+    if (!dacl) return false;  // a null DACL grants everything to everyone
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return false;
+        if (header->AceFlags & INHERIT_ONLY_ACE) continue;
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        if ((ace->Mask & kChangeRights) && !IsTrustedSid(const_cast<DWORD*>(&ace->SidStart))) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -89,6 +126,26 @@ bool Win32OpenFolderSafely(const std::wstring& path, bool create)
     }
     held.handles[key] = folder;
     return true;
+}
+
+bool Win32IsPrivateFolder(const std::wstring& path)
+{
+    HANDLE folder = CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool result = GetFileInformationByHandle(folder, &info) && !IsLinkOrNotFolder(info) &&
+                  !Win32IsReparsePoint(path) &&
+                  GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &owner, nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
+    result = result && IsTrustedSid(owner) && OnlyTrustedMayChange(dacl);
+    if (descriptor) LocalFree(descriptor);
+    CloseHandle(folder);
+    return result;
 }
 
 HANDLE Win32OpenPlainFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition)

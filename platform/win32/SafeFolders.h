@@ -37,6 +37,11 @@ HANDLE Win32OpenPlainFile(const std::wstring& path, DWORD access, DWORD share, D
 // name, so both are asked.
 bool Win32IsReparsePoint(const std::wstring& path);
 
+// Whether the path names a plain folder (looked at without following links, by handle and by name) that only
+// SYSTEM, the Administrators and the user this process runs as can change: its owner is one of them, and no
+// entry of its DACL lets anyone else write in it, delete it, or change its attributes, owner or DACL.
+bool Win32IsPrivateFolder(const std::wstring& path);
+
 // Deletes a folder and everything in it. Links found inside are removed themselves; their targets are
 // never entered. Read-only files are deleted too. Returns true when the folder is gone.
 bool Win32RemoveTree(const std::wstring& path);

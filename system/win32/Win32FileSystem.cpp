@@ -99,6 +99,8 @@ std::vector<std::wstring> Win32FileSystem::ListFolders(const std::wstring& folde
     return names;
 }
 
+bool Win32FileSystem::IsPrivateFolder(const std::wstring& path) { return Win32IsPrivateFolder(path); }
+
 bool Win32FileSystem::HoldMarker(const std::wstring& path)
 {
     // Others may read it, nobody may delete it while this run lives: that is what tells a running run's folder

@@ -16,6 +16,7 @@ public:
     bool DeleteFile(const std::wstring& path) override;
     bool RemoveTree(const std::wstring& path) override;
     std::vector<std::wstring> ListFolders(const std::wstring& folder) override;
+    bool IsPrivateFolder(const std::wstring& path) override;
     bool HoldMarker(const std::wstring& path) override;
     void ReleaseMarker() override;
     MarkerDeletion DeleteMarker(const std::wstring& path) override;

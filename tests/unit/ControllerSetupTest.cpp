@@ -9,6 +9,15 @@ namespace {
 
 const std::string kWorkA = "C:\\Users\\J\xF6rg\\AppData\\Local\\Temp\\KELVARO Setup {00000000-0000-0000-0000-000000000001}\\";
 
+// The files in the run's working folder but its marker.
+size_t PayloadsIn(Machine& m)
+{
+    size_t count = 0;
+    for (const std::wstring& file : m.files.FilesIn(m.WorkFolder()))
+        if (file != m.WorkFolder() + L"\\Setup.running") ++count;
+    return count;
+}
+
 TEST(ControllerSetup, ExtractsThePayloadsAndPicksThePackageForThisWindows)
 {
     for (bool x64 : {true, false}) {
@@ -22,7 +31,8 @@ TEST(ControllerSetup, ExtractsThePayloadsAndPicksThePackageForThisWindows)
         EXPECT_EQ(m.files.Content(m.MsiPath(false)), "msi x86");
         EXPECT_EQ(m.files.Content(m.MsiPath(true)), "msi x64");
         EXPECT_EQ(m.files.Content(work + L"CleanupInstallation.exe"), "clean tool");
-        EXPECT_EQ(m.files.FilesIn(m.WorkFolder()).size(), 3u) << "everything is in the working folder";
+        EXPECT_EQ(PayloadsIn(m), 3u) << "everything is in the working folder";
+        EXPECT_TRUE(m.files.Has(m.WorkFolder() + L"\\Setup.running")) << "with the run's marker";
         EXPECT_EQ(c.productDisplayName, L"KELVARO VOV Client for Windows");
         EXPECT_EQ(c.installState, NotInstalled);
         EXPECT_EQ(c.installMode, 0u);
@@ -69,7 +79,7 @@ TEST(ControllerSetup, APayloadThatCannotBeWrittenEndsTheSetUpWithItsError)
         if (k.failing) m.files.failWrite[m.WorkFolder() + L"\\" + k.failing] = k.error;
         CInstallController& c = m.Controller();
         EXPECT_EQ(c.setupError, k.error);
-        EXPECT_EQ(m.files.FilesIn(m.WorkFolder()).size(), k.extracted);
+        EXPECT_EQ(PayloadsIn(m), k.extracted);
         EXPECT_EQ(c.cleanToolPath, L"");
         EXPECT_EQ(c.installState, NotInstalled) << "the package is not opened";
         EXPECT_TRUE(m.msi.calls.empty());

@@ -2,6 +2,7 @@
 // running run's folder from being removed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "support/FakeLogPlatform.h"
@@ -52,35 +53,73 @@ TEST(EarlierRuns, OnlyAFolderWhoseMarkerCouldBeDeletedBelongsToAnEndedRun)
     EXPECT_FALSE(BelongsToEndedRun(MarkerDeletion::Failed));
 }
 
-TEST(EarlierRuns, FoldersOfEndedRunsAreRemovedWithOneLineEach)
+// Every kind of folder a start can find in the temporary folder, and what becomes of it.
+TEST(EarlierRuns, OnlyPrivateWorkingFoldersOfEndedRunsAreRemovedWithOneLineEach)
 {
+    using Run = FakeFileSystem::Run;
+    const std::wstring kGuidE = L"{A0B1C2D3-E4F5-A6B7-C8D9-E0F1A2B3C4D5}";
+    const std::wstring payload = L"\\KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi";
+    struct Case {
+        const char* what;
+        std::wstring folder;
+        Run run;
+        bool open;            // others can change it
+        bool inUse;           // a file in it cannot be deleted
+        bool markerTried;
+        bool removed;
+        std::string line;     // the one line about it, if any
+    };
+    const std::vector<Case> cases = {
+        {"the log folder", kTemp + L"KELVARO GmbH", Run::NoMarker, false, false, false, false, ""},
+        {"not a GUID", kTemp + L"KELVARO Setup {not a guid}", Run::Ended, false, false, false, false, ""},
+        {"ended", Work(kGuidA), Run::Ended, false, false, true, true,
+         "Removed working folder of an ended run: " + Narrow(Work(kGuidA))},
+        {"going", Work(kGuidB), Run::Going, false, false, true, false, ""},
+        {"just created, or being removed by another start", Work(kGuidC), Run::NoMarker, false, false, true, false,
+         ""},
+        {"ended, a file in it still in use", Work(kGuidD), Run::Ended, false, true, true, false,
+         "Working folder of an ended run not removed: " + Narrow(Work(kGuidD))},
+        {"ended, but others can change it", Work(kGuidE), Run::Ended, true, false, false, false,
+         "Not a private folder, left alone: " + Narrow(Work(kGuidE))},
+        {"not in the temporary folder itself", kTemp + L"Other\\KELVARO Setup " + kGuidA, Run::Ended, false, false,
+         false, false, ""},
+    };
     LogFixture log;
     log.Initialize();
     FakeFileSystem files;
     files.temp = kTemp;
-    files.AddRunFolder(kTemp + L"KELVARO GmbH", false, false);              // the log folder
-    files.AddRunFolder(kTemp + L"KELVARO Setup {not a guid}", false);       // not a working folder
-    files.AddRunFolder(Work(kGuidA), false);                                // ended
-    files.AddRunFolder(Work(kGuidB), true);                                 // still running
-    files.AddRunFolder(Work(kGuidC), false, false);                         // just created, or being removed
-    files.AddRunFolder(Work(kGuidD), false);                                // ended, a file in it still in use
-    files.lockedTrees.insert(fake::Fold(Work(kGuidD)));
-    files.AddRunFolder(kTemp + L"Other\\KELVARO Setup " + kGuidA, false);  // not in the temporary folder itself
-    files.AddFile(Work(kGuidA) + L"\\KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi");
+    for (const Case& c : cases) {
+        files.AddRunFolder(c.folder, c.run);
+        files.AddFile(c.folder + payload);
+        if (c.open) files.openFolders.insert(fake::Fold(c.folder));
+        if (c.inUse) files.locked.insert(fake::Fold(c.folder + payload));
+    }
 
     RemoveFoldersOfEndedRuns(files, kTemp);
 
-    EXPECT_EQ(files.removedTrees, (std::vector<std::wstring>{Work(kGuidA), Work(kGuidD)}));
-    EXPECT_FALSE(files.HasFolder(Work(kGuidA)));
-    EXPECT_EQ(files.FileCount(), 0u);
-    EXPECT_TRUE(files.HasFolder(Work(kGuidB)));
-    EXPECT_TRUE(files.HasFolder(Work(kGuidC)));
-    const std::vector<std::wstring> tried = {Marker(kGuidA), Marker(kGuidB), Marker(kGuidC), Marker(kGuidD)};
-    EXPECT_EQ(files.markerDeletions, tried) << "only the working folders of the temporary folder";
-    const std::vector<std::string> lines = {
-        "Removed working folder of an ended run: " + Narrow(Work(kGuidA)),
-        "Working folder of an ended run not removed: " + Narrow(Work(kGuidD)),
-    };
+    std::vector<std::string> lines;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring marker = c.folder + L"\\Setup.running";
+        const bool tried =
+            std::find(files.markerDeletions.begin(), files.markerDeletions.end(), marker) != files.markerDeletions.end();
+        EXPECT_EQ(tried, c.markerTried);
+        EXPECT_EQ(files.HasFolder(c.folder), !c.removed);
+        EXPECT_EQ(files.Has(c.folder + payload), !c.removed);
+        // Where a marker was, it is there still, unless its folder went: one left in a folder that could not be
+        // removed is put back, so that a later start tries again.
+        EXPECT_EQ(files.Has(marker), c.run != Run::NoMarker && !c.removed);
+        if (!c.line.empty()) lines.push_back(c.line);
+    }
+    EXPECT_EQ(log.Texts("ResourceExtractor"), lines);
+    EXPECT_TRUE(files.locked.count(fake::Fold(Marker(kGuidB)))) << "the marker of the run that is going is untouched";
+
+    // Once the file is no longer in use, the next start removes the folder; the open one is left alone again.
+    files.locked.erase(fake::Fold(Work(kGuidD) + payload));
+    RemoveFoldersOfEndedRuns(files, kTemp);
+    EXPECT_FALSE(files.HasFolder(Work(kGuidD)));
+    lines.push_back("Removed working folder of an ended run: " + Narrow(Work(kGuidD)));
+    lines.push_back("Not a private folder, left alone: " + Narrow(Work(kGuidE)));
     EXPECT_EQ(log.Texts("ResourceExtractor"), lines);
 
     // Nothing without a temporary folder.
@@ -105,7 +144,8 @@ TEST(EarlierRuns, AStartLeavesARunningRunsFolderAloneAndRemovesADeadRunsFolder)
 
     auto running = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
     ASSERT_EQ(running->workFolder, first);
-    EXPECT_EQ(files.markers, (std::map<std::wstring, bool>{{fake::Fold(first + L"\\Setup.running"), true}}));
+    EXPECT_TRUE(files.Has(first + L"\\Setup.running"));
+    EXPECT_TRUE(files.locked.count(fake::Fold(first + L"\\Setup.running"))) << "held while the run lives";
 
     // A second start while the first runs: the first's folder stays. The second ends normally and removes its own.
     auto other = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
@@ -115,7 +155,7 @@ TEST(EarlierRuns, AStartLeavesARunningRunsFolderAloneAndRemovesADeadRunsFolder)
     EXPECT_FALSE(files.HasFolder(second)) << "a run releases its marker before it removes its folder";
 
     // The first dies: its process's handles close, nothing else happens. The next start removes its folder.
-    files.markers[fake::Fold(first + L"\\Setup.running")] = false;
+    files.locked.erase(fake::Fold(first + L"\\Setup.running"));
     auto next = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
     EXPECT_FALSE(files.HasFolder(first));
     EXPECT_EQ(next->workFolder, third);

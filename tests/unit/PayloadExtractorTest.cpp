@@ -189,7 +189,8 @@ TEST_F(PayloadExtractorTest, AnExceptionDuringExtractionGivesAnEmptyPath)
     resources.throwOnAccess = true;
     EXPECT_EQ(extractor->ExtractResource(L"BIN", 130, L"a.msi"), L"");
     EXPECT_TRUE(extractor->filesToDelete.empty());
-    EXPECT_EQ(files.FileCount(), 0u);
+    EXPECT_EQ(files.FilesIn(kWork), std::vector<std::wstring>{kWorkS + L"Setup.running"}) << "nothing but the marker";
+    EXPECT_EQ(files.FileCount(), 1u);
     EXPECT_EQ(extractor->extractError, kEFail);
 }
 

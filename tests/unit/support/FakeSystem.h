@@ -283,10 +283,9 @@ public:
     std::vector<std::wstring> privateFolders;   // every CreatePrivateFolder, in order
     std::vector<std::wstring> openedFolders;    // every OpenFolderSafely, in order
     std::vector<std::wstring> removedTrees;     // every RemoveTree, in order
-    // Working folders' marker files by folded path: held (by a running run) or not (left by an ended one).
-    std::map<std::wstring, bool> markers;
     std::vector<std::wstring> markerDeletions;  // every DeleteMarker, in order
     std::set<std::wstring> lockedTrees;         // folded paths of folders that RemoveTree cannot remove
+    std::set<std::wstring> openFolders;         // folded paths of folders others can change (not private)
 
     void AddFile(const std::wstring& path, const std::string& content = "") { files_[fake::Fold(path)] = {path, content}; }
     bool Has(const std::wstring& path) const { return files_.count(fake::Fold(path)) != 0; }
@@ -365,26 +364,25 @@ public:
         if (failDelete || locked.count(fake::Fold(path))) return false;
         return files_.erase(fake::Fold(path)) == 1;
     }
+    // A file held open (in `locked`) keeps its folder, and so does a folder in lockedTrees; everything else in
+    // them is deleted all the same, as on Windows.
     bool RemoveTree(const std::wstring& path) override
     {
         removedTrees.push_back(path);
+        bool kept = lockedTrees.count(fake::Fold(path)) != 0;
+        for (const std::wstring& file : FilesIn(path)) {
+            if (locked.count(fake::Fold(file))) kept = true;
+            else files_.erase(fake::Fold(file));
+        }
+        if (kept) return false;
         const std::wstring prefix = fake::Fold(path) + L"\\";
-        for (const auto& [marker, held] : markers) {
-            if (held && marker.compare(0, prefix.size(), prefix) == 0) return false;  // in use: not deleted
-        }
-        if (lockedTrees.count(fake::Fold(path))) return false;
-        for (const std::wstring& file : FilesIn(path)) files_.erase(fake::Fold(file));
-        for (auto it = markers.begin(); it != markers.end();) {
-            if (it->first.compare(0, prefix.size(), prefix) == 0) it = markers.erase(it);
-            else ++it;
-        }
         for (auto it = folders.begin(); it != folders.end();) {
             if (*it == fake::Fold(path) || it->compare(0, prefix.size(), prefix) == 0) it = folders.erase(it);
             else ++it;
         }
         return true;
     }
-    // Folders are kept folded; the listing gives the names of writtenFolders that still exist.
+    // The names, as written, of the folders created in `folder` (writtenFolders) that still exist and are no links.
     std::vector<std::wstring> ListFolders(const std::wstring& folder) override
     {
         std::vector<std::wstring> names;
@@ -396,35 +394,43 @@ public:
         }
         return names;
     }
-    bool HoldMarker(const std::wstring& path) override
+    bool IsPrivateFolder(const std::wstring& path) override
     {
         const std::wstring key = fake::Fold(path);
-        if (markers.count(key) || Has(path)) return false;
-        markers[key] = true;
-        heldMarker_ = key;
+        return folders.count(key) && !links.count(key) && !openFolders.count(key);
+    }
+    // The marker is a file like any other, held open (in `locked`) until ReleaseMarker.
+    bool HoldMarker(const std::wstring& path) override
+    {
+        if (Has(path) || !folders.count(fake::Fold(path.substr(0, path.rfind(L'\\'))))) return false;
+        AddFile(path);
+        locked.insert(fake::Fold(path));
+        heldMarker_ = fake::Fold(path);
         return true;
     }
     void ReleaseMarker() override
     {
-        auto it = markers.find(heldMarker_);
-        if (it != markers.end()) it->second = false;
+        locked.erase(heldMarker_);
         heldMarker_.clear();
     }
     MarkerDeletion DeleteMarker(const std::wstring& path) override
     {
         markerDeletions.push_back(path);
-        auto it = markers.find(fake::Fold(path));
-        if (it == markers.end()) return MarkerDeletion::Missing;
-        if (it->second) return MarkerDeletion::InUse;
-        markers.erase(it);
+        if (!Has(path)) return MarkerDeletion::Missing;
+        if (locked.count(fake::Fold(path))) return MarkerDeletion::InUse;
+        files_.erase(fake::Fold(path));
         return MarkerDeletion::Deleted;
     }
-    // A working folder of an earlier run, as it is found at a start: its marker held (a running run) or not.
-    void AddRunFolder(const std::wstring& path, bool running, bool withMarker = true)
+    // A working folder of an earlier run as a start finds it: with its marker held (a run that is going) or not
+    // (one that has ended), or without a marker.
+    enum class Run { Going, Ended, NoMarker };
+    void AddRunFolder(const std::wstring& path, Run run)
     {
         folders.insert(fake::Fold(path));
         writtenFolders.push_back(path);
-        if (withMarker) markers[fake::Fold(path + L"\\Setup.running")] = running;
+        if (run == Run::NoMarker) return;
+        AddFile(path + L"\\Setup.running");
+        if (run == Run::Going) locked.insert(fake::Fold(path + L"\\Setup.running"));
     }
     std::vector<std::wstring> writtenFolders;  // folders with their names as written, for ListFolders
 
