@@ -1,5 +1,5 @@
 # A run that dies of an unhandled exception under Wine: its last log line, its minidump and its exit code, and the
-# next run, which ends as on a clean machine.
+# next run, which removes the dead run's working folder and ends as on a clean machine.
 
 CRASH_PKG="$BUILD_WIN64/samples/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
 ACCESS_VIOLATION=3221225477  # 0xC0000005
@@ -88,16 +88,25 @@ test_crash_leaves_a_last_line_and_a_minidump_and_the_next_run_clears_up() {
     [ "$rip" = "$expected" ] || [ "$top" = "$expected" ] ||
         fail "neither rip ($rip) nor the top of the stack ($top) is msi.dll+$offset ($expected)"
 
-    # The dead run's working folder stays behind; the next run, with an intact package, ends as on a clean
-    # machine and removes its own working folder.
+    # The dead run's working folder stays behind, with its marker, until the next start. The next run, with an
+    # intact package, removes it first thing and names it in one log line, ends as on a clean machine and removes
+    # its own working folder: the temporary folder then holds the log folder alone.
     local dead
     dead=$(work_folders)
     [ -n "$dead" ] && [ "$(echo "$dead" | wc -l)" -eq 1 ] || fail "working folders after the crash: [$dead]"
+    assert_file "$dead/Setup.running"
     stage_setup
     run_setup /x
     assert_eq "$EXIT_CODE" "1605" "exit code of the next run"
+    local temp removed
+    temp=$(prefix_temp_windows)
+    removed="ResourceExtractor|Removed working folder of an ended run: $temp$(basename "$dead")"
     assert_lines_in_order "$(log_entries)" "BootStrapper|Unhandled exception c0000005 at msi.dll+$offset" \
-        "BootStrapper|Setup v6.7.3.319" "BootStrapper|Uninstall requested, nothing installed"
-    assert_eq "$(ls -A "$(prefix_temp)")" "KELVARO GmbH
-$(basename "$dead")" "the temporary folder"
+        "BootStrapper|Setup v6.7.3.319" "ResourceExtractor|Temp path: $temp" "$removed" \
+        "BootStrapper|Uninstall requested, nothing installed"
+    assert_eq "$(log_entries | grep -c 'ended run')" "1" "lines about ended runs"
+    # The removal comes before the run creates its own folder.
+    assert_eq "$(log_entries | grep -A1 -xF "$removed" | tail -n 1 | cut -d' ' -f1-2)" "ResourceExtractor|Working folder:" \
+        "the line after the removal"
+    assert_eq "$(ls -A "$(prefix_temp)")" "KELVARO GmbH" "the temporary folder"
 }

@@ -1,0 +1,113 @@
+# What a start does with the working folders of earlier runs: a run that is going keeps its folder; folders that
+# are not private working folders are left alone, and removing an ended run's folder never follows a link. (A run
+# that died and the next run, which removes its folder: test_crash.sh.)
+
+ER_DOTNET="NDP472-KB4054530-x86-x64-AllOS-ENU.exe"
+
+# Waits until a file exists and is not empty (up to 60 s).
+er_wait_for() {
+    local i
+    for i in $(seq 1 600); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "timed out waiting for $1"
+}
+
+# The files in a folder and below it, one relative path a line, sorted.
+er_files() { (cd "$1" && find . -mindepth 1 | sort); }
+
+# A slow stand-in for the .NET installer keeps a /passive run going while a second run starts (/x, nothing
+# installed). The second leaves the first's folder and everything in it alone, removes its own and ends with 1605;
+# the first then ends as it would have alone.
+test_earlier_runs_a_run_that_is_going_keeps_its_working_folder() {
+    new_prefix
+    stage_setup
+    mkdir -p "$TEST_DIR/media/redist"
+    cp "$TOOLS_DIR/holdinstaller.exe" "$TEST_DIR/media/redist/$ER_DOTNET"
+    (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit-first.txt") &
+    local first=$!
+    er_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
+
+    local going before
+    going=$(work_folders)
+    assert_eq "$(echo "$going" | grep -c .)" "1" "working folders while the first run waits"
+    before=$(er_files "$going")
+    assert_eq "$(echo "$before" | grep -cx './Setup.running')" "1" "the first run's marker: $before"
+
+    # run_setup would wait for every Wine process, the first run's included.
+    run_windows "$(winpath "$SETUP_COPY")" /x
+    assert_eq "$EXIT_CODE" "1605" "exit code of the second run"
+    assert_eq "$(er_files "$going")" "$before" "the first run's folder after the second run"
+    assert_eq "$(work_folders)" "$going" "working folders after the second run"
+    local second
+    second=$(log_entries | sed -n 's/^ResourceExtractor|Working folder: //p' | sed -n 2p)
+    [ -n "$second" ] && [ "$second" != "$(prefix_temp_windows)$(basename "$going")" ] ||
+        fail "the second run's working folder: [$second]"
+    assert_lines_in_order "$(log_entries)" "ResourceExtractor|Working folder: $second" \
+        "BootStrapper|Uninstall requested, nothing installed" "ResourceExtractor|Delete: $second"
+    if log_entries | grep -q 'ended run\|left alone'; then fail "the second run touched an earlier folder"; fi
+
+    echo 1603 >"$WINEPREFIX/drive_c/prereq-release.txt"
+    wait "$first"
+    wineserver -w
+    assert_eq "$(cat "$TEST_DIR/exit-first.txt")" "1603" "exit code of the first run"
+    assert_lines_in_order "$(log_entries)" "ResourceExtractor|Delete: $(prefix_temp_windows)$(basename "$going")"
+    assert_temp_clean
+}
+
+# Folders with a working folder's name that a start must not look into, next to an ended run's folder with a link
+# inside: a link to a folder with a marker, a folder of another owner, a folder everyone can write to, a folder
+# without a marker, a name that is no GUID. The ended run's folder goes, the link in it is removed itself and its
+# target stays whole; every other folder and every target stays as it was, and the two foreign folders are named
+# in the log.
+test_earlier_runs_only_private_folders_of_ended_runs_are_removed_and_links_are_not_followed() {
+    new_prefix
+    stage_setup
+    local temp outside
+    temp=$(prefix_temp)
+    outside="$TEST_DIR/outside"
+    mkdir -p "$temp" "$outside/linked" "$outside/inner"
+    echo keep >"$outside/linked/Setup.running"
+    echo keep >"$outside/linked/precious.txt"
+    echo keep >"$outside/inner/precious.txt"
+
+    local ended="KELVARO Setup {11111111-1111-1111-1111-111111111111}"
+    local link="KELVARO Setup {22222222-2222-2222-2222-222222222222}"
+    local foreign="KELVARO Setup {33333333-3333-3333-3333-333333333333}"
+    local open="KELVARO Setup {44444444-4444-4444-4444-444444444444}"
+    local unmarked="KELVARO Setup {55555555-5555-5555-5555-555555555555}"
+    local noguid="KELVARO Setup {55555555}"
+    mkdir -m 700 "$temp/$ended"
+    touch "$temp/$ended/Setup.running" "$temp/$ended/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
+    ln -s "$outside/inner" "$temp/$ended/sub"
+    ln -s "$outside/linked" "$temp/$link"
+    local name
+    for name in "$foreign" "$open" "$unmarked" "$noguid"; do
+        mkdir -m 700 "$temp/$name"
+        echo keep >"$temp/$name/precious.txt"
+    done
+    touch "$temp/$foreign/Setup.running" "$temp/$open/Setup.running" "$temp/$noguid/Setup.running"
+    chown -R nobody "$temp/$foreign"
+    chmod 777 "$temp/$open"
+    local outside_before kept_before
+    outside_before=$(er_files "$outside")
+    kept_before=$(for name in "$link" "$foreign" "$open" "$unmarked" "$noguid"; do echo "$name"; er_files "$temp/$name/"; done)
+
+    run_setup /x
+    assert_eq "$EXIT_CODE" "1605" "exit code"
+    assert_no_file "$temp/$ended"
+    assert_eq "$(er_files "$outside")" "$outside_before" "the targets of the links"
+    assert_eq "$(for name in "$link" "$foreign" "$open" "$unmarked" "$noguid"; do echo "$name"; er_files "$temp/$name/"; done)" \
+        "$kept_before" "the folders left alone"
+    [ -L "$temp/$link" ] || fail "the link in the temporary folder is gone"
+    local win
+    win=$(prefix_temp_windows)
+    assert_eq "$(log_entries | grep 'ended run\|left alone' | sort)" \
+"ResourceExtractor|Not a private folder, left alone: $win$foreign
+ResourceExtractor|Not a private folder, left alone: $win$open
+ResourceExtractor|Removed working folder of an ended run: $win$ended" "lines about earlier folders"
+    assert_lines_in_order "$(log_entries)" "ResourceExtractor|Temp path: $win" \
+        "ResourceExtractor|Removed working folder of an ended run: $win$ended" \
+        "BootStrapper|Uninstall requested, nothing installed"
+}
