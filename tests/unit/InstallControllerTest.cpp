@@ -265,8 +265,8 @@ TEST(InstallController, AStoppedSpoolerIsStartedAgainEvenAfterAFailure)
         CInstallController& c = m.Controller();
         c.needDotNet = c.needGhostscript = c.needEDocPrintPro = true;
         for (const wchar_t* file : {L"NDP472-KB4054530-x86-x64-AllOS-ENU.exe", L"gs950w64.exe"})
-            m.files.AddFile(m.files.temp + file, "cached");
-        if (sc.eDocPrintProCached) m.files.AddFile(m.files.temp + L"eDocPrintPro_x64.exe", "cached");
+            m.files.AddFile(m.WorkFolder() + L"\\" + file, "cached");
+        if (sc.eDocPrintProCached) m.files.AddFile(m.WorkFolder() + L"\\eDocPrintPro_x64.exe", "cached");
         for (uint32_t code : sc.exitCodes) {
             FakeProcessLauncher::Outcome o;
             o.exitCode = code;
