@@ -56,11 +56,13 @@ test_earlier_runs_a_run_that_is_going_keeps_its_working_folder() {
     assert_temp_clean
 }
 
-# Folders with a working folder's name that a start must not look into, next to an ended run's folder with a link
-# inside: a link to a folder with a marker, a folder of another owner, a folder everyone can write to, a folder
-# without a marker, a name that is no GUID. The ended run's folder goes, the link in it is removed itself and its
-# target stays whole; every other folder and every target stays as it was, and the two foreign folders are named
-# in the log.
+# Folders with a working folder's name that a start must not look into, next to two ended runs' folders: a link to
+# a folder with a marker, a folder of another owner, a folder everyone can write to, a folder without a marker, a
+# name that is no GUID. The ended run's folder (with a folder inside) goes. The other ended run's folder holds a
+# link to a folder outside: its target is never entered. Wine 8 cannot remove a Unix symbolic link to a folder
+# through the Windows API (RemoveDirectoryW answers 145, DeleteFileW 5; Windows removes a junction or a
+# folder link with RemoveDirectoryW), so that folder stays with the link, and its marker is put back for a later
+# start. Every other folder and every target stays as it was; the two foreign folders are named in the log.
 test_earlier_runs_only_private_folders_of_ended_runs_are_removed_and_links_are_not_followed() {
     new_prefix
     stage_setup
@@ -72,15 +74,18 @@ test_earlier_runs_only_private_folders_of_ended_runs_are_removed_and_links_are_n
     echo keep >"$outside/linked/precious.txt"
     echo keep >"$outside/inner/precious.txt"
 
+    local msi="KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
     local ended="KELVARO Setup {11111111-1111-1111-1111-111111111111}"
+    local withlink="KELVARO Setup {66666666-6666-6666-6666-666666666666}"
     local link="KELVARO Setup {22222222-2222-2222-2222-222222222222}"
     local foreign="KELVARO Setup {33333333-3333-3333-3333-333333333333}"
     local open="KELVARO Setup {44444444-4444-4444-4444-444444444444}"
     local unmarked="KELVARO Setup {55555555-5555-5555-5555-555555555555}"
     local noguid="KELVARO Setup {55555555}"
-    mkdir -m 700 "$temp/$ended"
-    touch "$temp/$ended/Setup.running" "$temp/$ended/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
-    ln -s "$outside/inner" "$temp/$ended/sub"
+    mkdir -m 700 "$temp/$ended" "$temp/$ended/sub" "$temp/$withlink"
+    touch "$temp/$ended/Setup.running" "$temp/$ended/$msi" "$temp/$ended/sub/msi.log"
+    touch "$temp/$withlink/Setup.running" "$temp/$withlink/$msi"
+    ln -s "$outside/inner" "$temp/$withlink/sub"
     ln -s "$outside/linked" "$temp/$link"
     local name
     for name in "$foreign" "$open" "$unmarked" "$noguid"; do
@@ -98,15 +103,19 @@ test_earlier_runs_only_private_folders_of_ended_runs_are_removed_and_links_are_n
     assert_eq "$EXIT_CODE" "1605" "exit code"
     assert_no_file "$temp/$ended"
     assert_eq "$(er_files "$outside")" "$outside_before" "the targets of the links"
+    assert_eq "$(er_files "$temp/$withlink")" "./Setup.running
+./sub" "the folder with a link after the removal"
+    [ -L "$temp/$withlink/sub" ] || fail "the link in the ended run's folder is not a link any more"
     assert_eq "$(for name in "$link" "$foreign" "$open" "$unmarked" "$noguid"; do echo "$name"; er_files "$temp/$name/"; done)" \
         "$kept_before" "the folders left alone"
-    [ -L "$temp/$link" ] || fail "the link in the temporary folder is gone"
+    [ -L "$temp/$link" ] || fail "the link in the temporary folder is not a link any more"
     local win
     win=$(prefix_temp_windows)
     assert_eq "$(log_entries | grep 'ended run\|left alone' | sort)" \
 "ResourceExtractor|Not a private folder, left alone: $win$foreign
 ResourceExtractor|Not a private folder, left alone: $win$open
-ResourceExtractor|Removed working folder of an ended run: $win$ended" "lines about earlier folders"
+ResourceExtractor|Removed working folder of an ended run: $win$ended
+ResourceExtractor|Working folder of an ended run not removed: $win$withlink" "lines about earlier folders"
     assert_lines_in_order "$(log_entries)" "ResourceExtractor|Temp path: $win" \
         "ResourceExtractor|Removed working folder of an ended run: $win$ended" \
         "BootStrapper|Uninstall requested, nothing installed"
