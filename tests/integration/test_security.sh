@@ -104,7 +104,8 @@ test_working_folder_is_private_and_exists_only_during_the_run() {
     windows="$(prefix_temp_windows)$name"
     assert_eq "$(log_entries | sed -n 's/^ResourceExtractor|Working folder: //p')" "$windows" "logged working folder"
     assert_eq "$(cd "$folders" && ls -1 | sort | tr '\n' ' ')" \
-        "CleanupInstallation.exe KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi $SEC_MSI " "files of the run"
+        "CleanupInstallation.exe KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi $SEC_MSI Setup.running " \
+        "files of the run, with the marker it holds"
     assert_eq "$(installer_folders)" "$SEC_DOTNET|$windows" "current folder of the installer"
 
     # Read back under Wine, which keeps no security descriptor of its own for files but derives one from the
