@@ -34,6 +34,8 @@ HBRUSH g_white = nullptr;
 const void* LoadLangResource(LPCWSTR type, WORD id, DWORD* size)
 {
     HRSRC res = FindResourceExW(nullptr, type, MAKEINTRESOURCEW(id), g_lang);
+    // Resources shared by all languages (the side picture) are language-neutral.
+    if (!res) res = FindResourceExW(nullptr, type, MAKEINTRESOURCEW(id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
     if (!res) return nullptr;
     HGLOBAL mem = LoadResource(nullptr, res);
     if (size) *size = SizeofResource(nullptr, res);
