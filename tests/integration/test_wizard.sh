@@ -28,6 +28,15 @@ wizard_cancel_and_check() {
     assert_eq "$(log_entries | grep -c '^InstallController|Cancel$')" "1" "Cancel lines"
 }
 
+# The side picture as a page shows it: a digest of the pixels inside control 1025 and their number of
+# colours, from the screenshot just taken of that page.
+wizard_side_picture() {  # WINDOW SCREENSHOT
+    local left top right bottom
+    IFS=, read -r left top right bottom <<<"$(gui_control_rect "$1" 1025)"
+    convert "$TEST_DIR/screenshots/$2.png" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+        -format '%# %k' info:
+}
+
 # The visible page controls of the wizard, without the sheet's own frame and line controls.
 wizard_page_texts() {
     gui_visible_controls "$1" | grep -v -E '^(0|1025|12326)\|'
@@ -194,9 +203,15 @@ test_wizard_language_change_restarts_in_german() {
     new_prefix
     wizard_start
     gui_wait_window Welcome >/dev/null
+    gui_screenshot welcome-en
+    local picture
+    picture=$(wizard_side_picture Welcome welcome-en)
+    # The one language-neutral picture: the same pixels in every language, and a picture, not a plain fill.
+    [ "${picture##* }" -gt 1000 ] || fail "the side picture has ${picture##* } colours"
     gui_keys Welcome alt+l Up
     gui_wait_window Willkommen >/dev/null
     gui_screenshot welcome-de
+    assert_eq "$(wizard_side_picture Willkommen welcome-de)" "$picture" "German side picture"
     assert_eq "$(gui_control Willkommen 1024)" "1024|ComboBox|1|0|Deutsch" "preselected language"
     assert_eq "$(gui_control Willkommen 1031)" "1031|Static|1|0|Setup-Version: v6.7.3.319" "version line"
     assert_text "$(gui_visible_controls Willkommen | grep -E '^(12323|12324|2|9)\|')" "$(cat <<'LINES'
@@ -231,6 +246,7 @@ LINES
     gui_keys Willkommen alt+s Down Down
     gui_wait_window Bienvenue >/dev/null
     gui_screenshot welcome-fr
+    assert_eq "$(wizard_side_picture Bienvenue welcome-fr)" "$picture" "French side picture"
     assert_eq "$(gui_control Bienvenue 1024)" "1024|ComboBox|1|0|Français" "French preselected"
     gui_keys Bienvenue alt+s
     gui_wait_window "$WIZ_FEATURES_FR" >/dev/null
@@ -240,6 +256,7 @@ LINES
     gui_keys Bienvenue alt+l Down
     gui_wait_window Welkom >/dev/null
     gui_screenshot welcome-nl
+    assert_eq "$(wizard_side_picture Welkom welcome-nl)" "$picture" "Dutch side picture"
     assert_eq "$(gui_control Welkom 1024)" "1024|ComboBox|1|0|Nederlands" "Dutch preselected"
     gui_keys Welkom alt+v
     gui_wait_window Onderdelen >/dev/null
