@@ -278,14 +278,15 @@ test_wizard_moves_when_dragged_by_the_page_background() {
     xdotool mousemove --sync $((left + 20)) $((top - 40)) mousedown 1
     xdotool mousemove --sync $((left + 40)) $((top - 25))
     xdotool mousemove --sync $((left + 60)) $((top - 10)) mouseup 1
-    local i
+    # The window follows each move; wait until it has followed the last one (or five seconds passed).
+    local i bx by ax ay
+    IFS=, read -r bx by <<<"$before"
     for ((i = 0; i < 50; i++)); do
         after=$(xdotool getwindowgeometry "$id" | sed -n 's/ *Position: \([0-9]*,[0-9]*\).*/\1/p')
-        [ "$after" != "$before" ] && break
+        IFS=, read -r ax ay <<<"$after"
+        [ "$((ax - bx)),$((ay - by))" = "40,30" ] && break
         sleep 0.1
     done
-    IFS=, read -r bx by <<<"$before"
-    IFS=, read -r ax ay <<<"$after"
     assert_eq "$((ax - bx)),$((ay - by))" "40,30" "window moved by the mouse's way"
     wizard_cancel_and_check Welcome
 }
