@@ -33,7 +33,7 @@ function(setup_strip_after_link target)
         VERBATIM)
 endfunction()
 
-set(SETUP_SYSTEM_LIBRARIES msi comctl32 urlmon ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 version)
+set(SETUP_SYSTEM_LIBRARIES msi comctl32 urlmon ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 version ntdll)
 
 # The thin Windows bindings of the core's interfaces (everything in */win32/ but the entry point and
 # Setup.exe's runtime hooks, which must be objects of the program itself, not archive members).
