@@ -42,6 +42,7 @@ if [ -n "$summary" ]; then
 else
     failed=$((failed + 1))
 fi
+if "$root/scripts/check-imports.sh" "$build/win32/Setup.exe"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 echo "== integration tests"
 "$root/tests/integration/run-all.sh" "$build/win64" "${1:-}" | tee "$build/integration.txt"
