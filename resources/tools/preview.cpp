@@ -377,7 +377,9 @@ void DrawSidePicture(const DRAWITEMSTRUCT* di)
 {
     if (!g_sideBitmap) return;
     const BITMAPINFOHEADER& h = g_sideBitmap->bmiHeader;
-    const BYTE* bits = reinterpret_cast<const BYTE*>(g_sideBitmap) + h.biSize;
+    // The pixels follow the header and, up to 8 bits per pixel, the colour table.
+    const DWORD colours = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
+    const BYTE* bits = reinterpret_cast<const BYTE*>(g_sideBitmap) + h.biSize + colours * sizeof(RGBQUAD);
     int w = h.biWidth, ht = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     RECT r = di->rcItem;
     SetStretchBltMode(di->hDC, COLORONCOLOR);
