@@ -80,13 +80,18 @@ uint32_t CInstallAction::InstallPrerequisite(std::wstring& downloadErrorText)
     LogFormat(kTag, L"DownloadAndInstallPrerequisite: %s", displayName);
     controller->SetCurrentJobDescription(IDS_JOB_DOWNLOADING, displayName);
     std::wstring installerPath;
-    const uint32_t result = extractor->ObtainPayload(installerPath, downloadErrorText, downloadUrl, fileName, displayName);
+    // Held open, shared for reading only, until the installer has exited: the verified file is the one that runs.
+    VerifiedFile installer;
+    const uint32_t result =
+        extractor->ObtainPayload(installerPath, downloadErrorText, downloadUrl, fileName, displayName, installer);
     if (result != 0) {
         downloadFailed = true;
         return result;
     }
     controller->SetCurrentJobDescription(IDS_JOB_INSTALLING, displayName);
-    return RunProcess(PrerequisiteCommandLine(installerPath, switches));
+    const uint32_t exitCode = RunProcess(PrerequisiteCommandLine(installerPath, switches));
+    installer.Close();
+    return exitCode;
 }
 
 uint32_t CInstallAction::RunMsiExec(const std::wstring& target, const std::wstring& operation,

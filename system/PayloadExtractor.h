@@ -1,5 +1,5 @@
-// Writes embedded payloads to the temporary folder, finds or downloads prerequisite installers,
-// and deletes every file it wrote or reused when it is destroyed.
+// Writes embedded payloads to the temporary folder, finds or downloads prerequisite installers and verifies
+// them, and deletes every file it wrote or reused when it is destroyed.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 #include "system/Downloader.h"
 #include "system/FileSystem.h"
+#include "system/InstallerVerifier.h"
 #include "system/Resources.h"
 
 // Prefix of every prerequisite download address, e.g. "https://download.kelvaro.com/kelvaro/clients/".
@@ -18,7 +19,8 @@ constexpr uint32_t kEFail = 0x80004005;  // E_FAIL
 
 class CBinaryResourceExtractor {
 public:
-    CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader);
+    CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader,
+                             CInstallerVerifier& verifier);
     virtual ~CBinaryResourceExtractor();
     CBinaryResourceExtractor(const CBinaryResourceExtractor&) = delete;
     CBinaryResourceExtractor& operator=(const CBinaryResourceExtractor&) = delete;
@@ -27,10 +29,13 @@ public:
     // A missing resource gives an empty file. Returns the path (empty only when an exception ended it).
     std::wstring ExtractResource(const std::wstring& type, uint16_t id, const std::wstring& fileName);
 
-    // Finds an installer in localRedistFolder, in tempFolder, or downloads it there (three attempts).
-    // Returns 0 and resultPath, or the HRESULT of the last attempt and errorText (string 170).
+    // Finds an installer in localRedistFolder, in tempFolder, or downloads it there (three attempts), and
+    // verifies it. A file in localRedistFolder that fails is left there and the next source is tried; a copy
+    // in tempFolder or a download that fails is deleted and counts as a failed attempt. Returns 0, resultPath
+    // and the verified file, held open until the caller closes it (after the installer has exited); or the
+    // HRESULT of the last attempt and errorText (string 170).
     uint32_t ObtainPayload(std::wstring& resultPath, std::wstring& errorText, const std::wstring& url,
-                           const std::wstring& fileName, const std::wstring& displayName);
+                           const std::wstring& fileName, const std::wstring& displayName, VerifiedFile& installer);
 
     std::wstring tempFolder;
     std::wstring localRedistFolder;
@@ -38,7 +43,10 @@ public:
     uintptr_t parentWindow = 0;
 
 private:
+    void DiscardCachedFile(const std::wstring& path);
+
     IResources& resources_;
     IFileSystem& files_;
     IDownloader& downloader_;
+    CInstallerVerifier& verifier_;
 };

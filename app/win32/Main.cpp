@@ -10,6 +10,7 @@
 #include "package/win32/Win32MsiApi.h"
 #include "system/win32/Win32Downloader.h"
 #include "system/win32/Win32FileSystem.h"
+#include "system/win32/Win32InstallerTrust.h"
 #include "system/win32/Win32Processes.h"
 #include "system/win32/Win32Registry.h"
 #include "system/win32/Win32Resources.h"
@@ -33,7 +34,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     Win32ProcessList processes;
     Win32Services services;
     Win32SystemInfo systemInfo;
-    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, systemInfo};
+    Win32InstallerTrust trust;
+    CInstallerVerifier verifier(trust, BuiltInPrerequisiteTrust());
+    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, systemInfo,
+                          verifier};
 
     Win32AppSystem system;
     Win32WizardRun wizard(engine);

@@ -189,75 +189,102 @@ BATCH
 test_payload_sources_downloads_and_failures() {
     new_prefix
     trap stop_http_server EXIT
-    local served="$TEST_DIR/served" redist="$TEST_DIR/redist" keep="$TEST_DIR/keep" port temp setup
+    local served="$TEST_DIR/served" redist="$TEST_DIR/redist" keep="$TEST_DIR/keep" port temp setup list
     mkdir -p "$served/kelvaro/clients/Windows/redist" "$redist" "$keep"
     printf 'ghostscript installer\n' >"$served/kelvaro/clients/Windows/redist/gs950w64.exe"
-    printf 'local copy\n' >"$redist/gs950w64.exe"
+    printf 'ghostscript installer\n' >"$redist/gs950w64.exe"
     printf 'cached copy\n' >"$(prefix_temp)/ndp472.exe"
+    # The files are verified against this list, in the format sha256sum writes.
+    list="$TEST_DIR/prerequisites.sha256"
+    (cd "$served/kelvaro/clients/Windows/redist" && sha256sum gs950w64.exe) >"$list"
+    (cd "$(prefix_temp)" && sha256sum ndp472.exe) >>"$list"
     port=$(free_port)
     start_http_server "$served" "$port"
     temp=$(windows_temp)
     setup=$(winpath "$SETUP_EXE")
     local base="http://127.0.0.1:$port/kelvaro/clients/Windows/redist"
+    obtain() { probe obtain --hashes "$(winpath "$list")" "$@"; }
 
-    # 1. The local redistributables folder comes first; its file is never deleted.
+    # 1. The local redistributables folder comes first; its file is never deleted. While the verified file is
+    #    held nobody can open it for writing (32: ERROR_SHARING_VIOLATION).
     local expected
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
 resultPath: $(winpath "$redist")\\gs950w64.exe
 errorText: 
 filesToDelete: 0
+open for writing while held: 32
 log: ResourceExtractor|Temp path: ${temp}
 log: ResourceExtractor|Local redist: $(winpath "$redist")\\gs950w64.exe
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")\\" "$base/gs950w64.exe" gs950w64.exe Ghostscript)" \
+    assert_text "$(obtain "$setup" "$(winpath "$redist")\\" "$base/gs950w64.exe" gs950w64.exe Ghostscript)" \
         "$expected" "local redistributable"
     assert_file "$redist/gs950w64.exe"
 
-    # 2. A file in the temporary folder is taken as it is, and deleted at the end.
+    # 2. A file in the temporary folder is taken once verified, and deleted at the end.
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
 resultPath: ${temp}ndp472.exe
 errorText: 
 filesToDelete: 1
+open for writing while held: 32
 log: ResourceExtractor|Temp path: ${temp}
 log: ResourceExtractor|Already in cache: ${temp}ndp472.exe
 log: ResourceExtractor|Local cached file: ${temp}ndp472.exe
 log: ResourceExtractor|Delete: ${temp}ndp472.exe
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")" "$base/ndp472.exe" ndp472.exe ".NET Framework 4.7.2" \
+    assert_text "$(obtain "$setup" "$(winpath "$redist")" "$base/ndp472.exe" ndp472.exe ".NET Framework 4.7.2" \
         "$(winpath "$keep")")" "$expected" "cached installer"
     assert_eq "$(cat "$keep/ndp472.exe")" "cached copy" "cached content"
     assert_no_file "$(prefix_temp)/ndp472.exe"
 
-    # 3. A download from the server; the local folder has no such file.
-    rm -f "$redist/gs950w64.exe"
+    # 3. The local folder's copy was changed: it fails, stays where it is, and the download is taken.
+    printf 'changed\n' >"$redist/gs950w64.exe"
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
 resultPath: ${temp}gs950w64.exe
 errorText: 
 filesToDelete: 1
+open for writing while held: 32
 log: ResourceExtractor|Temp path: ${temp}
+log: ResourceExtractor|Local redist: $(winpath "$redist")\\gs950w64.exe
+log: ResourceExtractor|Verification failed: $(winpath "$redist")\\gs950w64.exe (80096010)
 log: ResourceExtractor|Download: $base/gs950w64.exe
 log: ResourceExtractor|Local cached file: ${temp}gs950w64.exe
 log: ResourceExtractor|Delete: ${temp}gs950w64.exe
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")" "$base/gs950w64.exe" gs950w64.exe Ghostscript \
+    assert_text "$(obtain "$setup" "$(winpath "$redist")" "$base/gs950w64.exe" gs950w64.exe Ghostscript \
         "$(winpath "$keep")")" "$expected" "download"
     cmp "$keep/gs950w64.exe" "$served/kelvaro/clients/Windows/redist/gs950w64.exe" || fail "downloaded content differs"
+    assert_eq "$(cat "$redist/gs950w64.exe")" "changed" "the local copy is left alone"
     assert_no_file "$(prefix_temp)/gs950w64.exe"
 
-    # 4. Observed Wine behaviour: an HTTP 404 answer counts as a successful download and the server's error
-    #    page is saved as the installer (Windows reports a failure instead).
-    local missing
-    missing=$(probe obtain "$setup" - "$base/eDocPrintPro.exe" eDocPrintPro.exe eDocPrintPro "$(winpath "$keep")")
-    assert_text "$(echo "$missing" | head -n 1)" "ObtainPayload: 0x00000000" "404 under Wine"
-    grep -q 'Error code: 404' "$keep/eDocPrintPro.exe" || fail "the saved file is not the error page"
-    grep -q '"GET /kelvaro/clients/Windows/redist/eDocPrintPro.exe HTTP/1.1" 404' "$TEST_DIR/http.log" ||
-        fail "the server did not answer 404"
+    # 4. An HTTP 404 answer with an error page (Wine's URLDownloadToFileW reports it as a success and saves the
+    #    page): the status read in the callback makes it a failed attempt (0x80190194), the page is deleted.
+    expected=$(cat <<LINES
+ObtainPayload: 0x80190194
+resultPath: 
+errorText: Could not download: \\r\\neDocPrintPro \\r\\n\\r\\n$base/eDocPrintPro.exe
+filesToDelete: 0
+log: ResourceExtractor|Temp path: ${temp}
+log: ResourceExtractor|Download: $base/eDocPrintPro.exe
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Download: $base/eDocPrintPro.exe
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Download: $base/eDocPrintPro.exe
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Download failed: 80190194
+LINES
+)
+    assert_text "$(obtain "$setup" - "$base/eDocPrintPro.exe" eDocPrintPro.exe eDocPrintPro "$(winpath "$keep")")" \
+        "$expected" "404"
+    assert_eq "$(grep -c '"GET /kelvaro/clients/Windows/redist/eDocPrintPro.exe HTTP/1.1" 404' "$TEST_DIR/http.log")" \
+        "3" "404 answers"
+    assert_no_file "$(prefix_temp)/eDocPrintPro.exe"
+    assert_no_file "$keep/eDocPrintPro.exe"
 
     # 5. The server is down: three attempts, one more failure line, and the error text from Setup.exe's string
     #    table. The address carries the built-in download prefix in its query, so the text shows the line break
@@ -281,7 +308,7 @@ log: ResourceExtractor|Download failed: 800c0008
 log: ResourceExtractor|Download failed: 800c0008
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")" "$url" ndp472.exe ".NET Framework 4.7.2")" "$expected" \
+    assert_text "$(obtain "$setup" "$(winpath "$redist")" "$url" ndp472.exe ".NET Framework 4.7.2")" "$expected" \
         "server down"
     assert_no_file "$(prefix_temp)/ndp472.exe"
 }

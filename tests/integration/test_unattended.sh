@@ -28,10 +28,7 @@ related_products() {
         grep -o '{[0-9A-F-]*}' | grep -E "$CODE_66|$CODE_67|$CODE_68" | sort | tr '\n' ' '
 }
 
-provide_installer() {  # folder, file name
-    mkdir -p "$1"
-    cp "$TOOLS_DIR/fakeinstaller.exe" "$1/$2"
-}
+provide_installer() { provide_signed_standin "$1" "$2"; }  # folder, file name
 
 installer_exit_code() { echo "$1 $2" >>"$WINEPREFIX/drive_c/prereq-exitcodes.txt"; }
 
@@ -365,7 +362,7 @@ test_prerequisite_downloaded_or_taken_from_the_cache() {
     # A copy already in the temporary folder is used without a download, and deleted afterwards.
     wine msiexec /x "$CODE_67" /qn >/dev/null 2>&1
     wineserver -w
-    cp "$TOOLS_DIR/fakeinstaller.exe" "$(prefix_temp)/$DOTNET_EXE"
+    provide_signed_standin "$(prefix_temp)" "$DOTNET_EXE"
     rm -f "$(setup_log)"
     run_setup /passive
     assert_eq "$EXIT_CODE" "0" "exit code with a cached installer"
