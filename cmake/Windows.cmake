@@ -47,8 +47,9 @@ add_custom_command(OUTPUT ${SETUP_TRUST_TOOL}
         system/SignerRules.h system/Sha256.h
     COMMENT "Building the build machine's trust_table tool" VERBATIM)
 
-# Writes OUTPUT, the source of BuiltInPrerequisiteTrust(), from a hash list (may be empty) and signer pairs.
-function(setup_trust_table output hash_list signers)
+# Target NAME writes OUTPUT, the source of BuiltInPrerequisiteTrust(), from a hash list (may be empty) and signer
+# pairs.
+function(setup_trust_table name output hash_list signers)
     set(arguments ${output})
     set(inputs ${SETUP_TRUST_TOOL})
     if(hash_list)
@@ -62,16 +63,17 @@ function(setup_trust_table output hash_list signers)
     file(CONFIGURE OUTPUT ${output}.inputs CONTENT "${hash_list}\n${signers}\n")
     add_custom_command(OUTPUT ${output} COMMAND ${SETUP_TRUST_TOOL} ${arguments}
         DEPENDS ${inputs} ${output}.inputs COMMENT "Checking the prerequisite lists for ${output}" VERBATIM)
+    add_custom_target(${name} DEPENDS ${output})
 endfunction()
-setup_trust_table(${CMAKE_BINARY_DIR}/PrerequisiteTrust.cpp "${SETUP_PREREQUISITE_SHA256}"
+setup_trust_table(prerequisite_trust ${CMAKE_BINARY_DIR}/PrerequisiteTrust.cpp "${SETUP_PREREQUISITE_SHA256}"
     "${SETUP_PREREQUISITE_SIGNERS}")
 
-# Setup.exe: a statically linked GUI program. setup_executable(TARGET FOLDER TRUST_SOURCE) writes
-# FOLDER/Setup.exe with the prerequisite rule of TRUST_SOURCE.
-function(setup_executable target folder trust_source)
+# Setup.exe: a statically linked GUI program. setup_executable(TARGET FOLDER TRUST_TARGET TRUST_SOURCE) writes
+# FOLDER/Setup.exe with the prerequisite rule of TRUST_SOURCE, written by TRUST_TARGET.
+function(setup_executable target folder trust_target trust_source)
     add_executable(${target} WIN32 app/win32/Main.cpp resources/Setup.rc ${CMAKE_BINARY_DIR}/payloads.rc
         ${trust_source})
-    add_dependencies(${target} sample_packages CleanupInstallation)
+    add_dependencies(${target} sample_packages CleanupInstallation ${trust_target})
     set_target_properties(${target} PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${folder})
     target_link_libraries(${target} PRIVATE setupwin32)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
@@ -84,7 +86,7 @@ set_property(SOURCE ${CMAKE_BINARY_DIR}/payloads.rc APPEND PROPERTY OBJECT_DEPEN
     ${SETUP_MSI_X86} ${SETUP_MSI_X64} ${SETUP_CLEANUP_TOOL})
 set_property(SOURCE resources/Setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/resources/Setup.manifest ${CMAKE_SOURCE_DIR}/resources/version.rc)
-setup_executable(Setup ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/PrerequisiteTrust.cpp)
+setup_executable(Setup ${CMAKE_BINARY_DIR} prerequisite_trust ${CMAKE_BINARY_DIR}/PrerequisiteTrust.cpp)
 
 # Console programs that drive the real Windows bindings from the integration tests.
 file(GLOB SETUP_TEST_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.cpp)
@@ -103,5 +105,6 @@ add_custom_command(OUTPUT ${SETUP_STANDIN_LIST}
     COMMAND ${CMAKE_COMMAND} -DSTANDIN=$<TARGET_FILE:fakeinstaller> -DOUTPUT=${SETUP_STANDIN_LIST}
         -P ${CMAKE_SOURCE_DIR}/cmake/StandInHashList.cmake
     DEPENDS fakeinstaller ${CMAKE_SOURCE_DIR}/cmake/StandInHashList.cmake VERBATIM)
-setup_trust_table(${CMAKE_BINARY_DIR}/hashlist/PrerequisiteTrust.cpp ${SETUP_STANDIN_LIST} "")
-setup_executable(SetupHashList ${CMAKE_BINARY_DIR}/hashlist ${CMAKE_BINARY_DIR}/hashlist/PrerequisiteTrust.cpp)
+setup_trust_table(standin_trust ${CMAKE_BINARY_DIR}/hashlist/PrerequisiteTrust.cpp ${SETUP_STANDIN_LIST} "")
+setup_executable(SetupHashList ${CMAKE_BINARY_DIR}/hashlist standin_trust
+    ${CMAKE_BINARY_DIR}/hashlist/PrerequisiteTrust.cpp)
