@@ -18,6 +18,31 @@ bool StartsWith(LPCWSTR text, const wchar_t* prefix)
 
 CBindStatusHandler::CBindStatusHandler(const wchar_t* url) : secureUrl_(StartsWith(url, L"https:")) {}
 
+CBindStatusHandler::~CBindStatusHandler()
+{
+    if (binding_) binding_->Release();
+}
+
+// Whether the binding's current address (after any redirects) is no longer HTTPS. Wine follows a redirect
+// from HTTPS to HTTP without a security problem and without telling the callback about the redirect; the
+// address is what shows it there. Where the binding cannot tell its address, the other checks stand alone.
+bool CBindStatusHandler::ResponseLeftHttps()
+{
+    constexpr DWORD kOptionUrl = 34;  // INTERNET_OPTION_URL
+    IWinInetInfo* info = nullptr;
+    if (!binding_ || FAILED(binding_->QueryInterface(IID_IWinInetInfo, reinterpret_cast<void**>(&info))) || !info)
+        return false;
+    BYTE buffer[4100] = {};
+    DWORD size = sizeof buffer - 4;
+    const HRESULT hr = info->QueryOption(kOptionUrl, buffer, &size);
+    info->Release();
+    if (hr != S_OK || size < 2) return false;
+    // The address comes as UTF-16 or as ANSI text depending on the implementation. It starts with an ASCII
+    // letter, so a zero second byte means UTF-16.
+    if (buffer[1] == 0) return StrCmpNIW(reinterpret_cast<const wchar_t*>(buffer), L"https:", 6) != 0;
+    return StrCmpNIA(reinterpret_cast<const char*>(buffer), "https:", 6) != 0;
+}
+
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::QueryInterface(REFIID iid, void** object)
 {
     if (!object) return E_POINTER;
@@ -52,7 +77,13 @@ HRESULT STDMETHODCALLTYPE CBindStatusHandler::SetParentWindow(HWND window)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStartBinding(DWORD, IBinding*) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStartBinding(DWORD, IBinding* binding)
+{
+    if (binding) binding->AddRef();
+    if (binding_) binding_->Release();
+    binding_ = binding;
+    return S_OK;
+}
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::GetPriority(LONG*) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnLowResource(DWORD) { return S_OK; }
 
@@ -66,7 +97,12 @@ HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnProgress(ULONG, ULONG, ULONG sta
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStopBinding(HRESULT, LPCWSTR) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStopBinding(HRESULT, LPCWSTR)
+{
+    if (binding_) binding_->Release();
+    binding_ = nullptr;
+    return S_OK;
+}
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnObjectAvailable(REFIID, IUnknown*) { return S_OK; }
@@ -93,5 +129,9 @@ HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnResponse(DWORD responseCode, LPC
 {
     if (additionalHeaders) *additionalHeaders = nullptr;
     InterlockedExchange(&responseCode_, static_cast<LONG>(responseCode));
+    if (secureUrl_ && ResponseLeftHttps()) {
+        InterlockedExchange(&securityProblem_, 1);
+        return E_ABORT;
+    }
     return responseCode == 200 ? S_OK : E_ABORT;
 }

@@ -34,9 +34,10 @@ public:
     // IBindStatusHandler
     HRESULT STDMETHODCALLTYPE SetParentWindow(HWND window) override;
 
-    // IBindStatusCallback: every method returns S_OK and does nothing, except that OnProgress aborts a
+    // IBindStatusCallback: every method returns S_OK and does nothing, except that OnStartBinding keeps the
+    // binding until OnStopBinding (to ask it for the address the response came from) and OnProgress aborts a
     // redirect from HTTPS to HTTP.
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override;
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override;
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override;
     HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR statusText) override;
@@ -50,7 +51,8 @@ public:
     // IHttpSecurity: E_ABORT for every problem; the download ends and nobody is asked to click through.
     HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD problem) override;
 
-    // IHttpNegotiate: no extra request headers; the response's status is kept, and anything but 200 aborts.
+    // IHttpNegotiate: no extra request headers; the response's status is kept, and anything but 200 aborts, as
+    // does a response to an HTTPS download that came over plain HTTP.
     HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override;
     HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override;
 
@@ -59,9 +61,11 @@ public:
     bool SecurityProblem() const { return securityProblem_ != 0; }
 
 private:
-    ~CBindStatusHandler() = default;  // only Release destroys it
+    ~CBindStatusHandler();  // only Release destroys it
+    bool ResponseLeftHttps();
 
     LONG references_ = 0;
+    IBinding* binding_ = nullptr;
     HWND parentWindow_ = nullptr;
     bool secureUrl_ = false;
     volatile LONG responseCode_ = 0;

@@ -21,6 +21,7 @@
 //                                            WinVerifyTrust's answer with the signer's common name
 //   download URL FILE                        Win32Downloader: URLDownloadToFileW's answer as Setup.exe
 //                                            sees it (HTTP status and security problems included)
+//   add-root-certificate FILE                adds the DER certificate FILE to the machine's "Root" store
 //   find-process NAME                        FindProcessByName
 //   terminate-clients                        TerminateClientProcesses
 //   service NAME start|stop...               StartStopService once per request, in one process
@@ -263,6 +264,25 @@ int Obtain(std::vector<std::wstring> args)
     return 0;
 }
 
+int AddRootCertificate(const std::wstring& path)
+{
+    std::vector<unsigned char> der;
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        unsigned char buffer[4096];
+        size_t count = 0;
+        while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) der.insert(der.end(), buffer, buffer + count);
+        std::fclose(file);
+    }
+    using AddFn = BOOL(WINAPI*)(LPCWSTR, const BYTE*, DWORD);
+    HMODULE crypt32 = LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    AddFn add = crypt32 ? reinterpret_cast<AddFn>(reinterpret_cast<void*>(
+                              GetProcAddress(crypt32, "CertAddEncodedCertificateToSystemStoreW")))
+                        : nullptr;
+    const BOOL added = add && !der.empty() && add(L"Root", der.data(), static_cast<DWORD>(der.size()));
+    Print("CertAddEncodedCertificateToSystemStore: " + std::to_string(added != FALSE));
+    return 0;
+}
+
 int Trust(const std::wstring& path)
 {
     Win32InstallerTrust trust;
@@ -325,6 +345,8 @@ int Run(const std::vector<std::wstring>& args)
         return Obtain(args);
     } else if (command == L"trust" && args.size() == 2) {
         return Trust(args[1]);
+    } else if (command == L"add-root-certificate" && args.size() == 2) {
+        return AddRootCertificate(args[1]);
     } else if (command == L"download" && args.size() == 3) {
         Win32Downloader downloader;
         Print("Download: " + Hex(downloader.Download(args[1], args[2], 0)));
