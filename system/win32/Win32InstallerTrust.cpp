@@ -9,6 +9,8 @@
 
 #include <new>
 
+#include "system/InstallerVerifier.h"
+
 #ifndef WTD_DISABLE_MD2_MD4
 #define WTD_DISABLE_MD2_MD4 0x00002000
 #endif
@@ -179,7 +181,7 @@ uint32_t Win32InstallerTrust::Read(TrustFileHandle file, uint8_t* buffer, size_t
 uint32_t Win32InstallerTrust::CheckSignature(TrustFileHandle file, const std::wstring& path, std::wstring& signer)
 {
     const TrustFunctions& f = Functions();
-    if (f.loadError != 0) return 0x80070000u | (f.loadError & 0xFFFF);
+    if (f.loadError != 0) return HResultFromWin32(f.loadError);
 
     SignatureJob* job = new (std::nothrow) SignatureJob();
     if (!job) return 0x8007000Eu;  // E_OUTOFMEMORY
@@ -188,18 +190,18 @@ uint32_t Win32InstallerTrust::CheckSignature(TrustFileHandle file, const std::ws
                          DUPLICATE_SAME_ACCESS)) {
         const DWORD error = GetLastError();
         delete job;
-        return 0x80070000u | (error & 0xFFFF);
+        return HResultFromWin32(error);
     }
     HANDLE thread = CreateThread(nullptr, 0, SignatureThread, job, 0, nullptr);
     if (!thread) {
         const DWORD error = GetLastError();
         CloseHandle(job->file);
         delete job;
-        return 0x80070000u | (error & 0xFFFF);
+        return HResultFromWin32(error);
     }
     const DWORD wait = WaitForSingleObject(thread, kSignatureWaitMilliseconds);
     CloseHandle(thread);
-    uint32_t result = 0x800705B4u;  // HRESULT_FROM_WIN32(ERROR_TIMEOUT)
+    uint32_t result = HResultFromWin32(ERROR_TIMEOUT);
     if (wait == WAIT_OBJECT_0) {
         result = static_cast<uint32_t>(job->result);
         signer = job->signer;

@@ -147,7 +147,7 @@ msi_install_package() {  # package path, properties...
 
 # Test code-signing certificates, made with openssl once per test run under $WORK_DIR/runs (never kept in the
 # repository). Prints the folder that holds cert.pem (the self-signed certificate, subject CN given) and key.pem.
-test_certificate() {  # common name
+signing_certificate() {  # common name
     local dir="$WORK_DIR/runs/.certificates/${1//[^A-Za-z0-9]/_}"
     if [ ! -f "$dir/cert.pem" ]; then
         mkdir -p "$dir"
@@ -162,7 +162,7 @@ test_certificate() {  # common name
 # name is the .NET installer's expected signer in a build without a hash list.
 sign_copy() {  # source, destination, [common name]
     local dir
-    dir=$(test_certificate "${3:-Microsoft Corporation}")
+    dir=$(signing_certificate "${3:-Microsoft Corporation}")
     mkdir -p "$(dirname "$2")"
     rm -f "$2"
     osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -in "$1" -out "$2" >/dev/null ||
