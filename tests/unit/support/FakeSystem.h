@@ -523,10 +523,11 @@ class FakeProcessList : public IProcessList {
 public:
     struct Process {
         uint32_t id = 0;
-        std::string name;
+        std::string name;               // the executable's file name
         bool canQuery = true;           // OpenForQuery succeeds
-        bool hasModule = true;          // FirstModuleBaseName succeeds
-        bool nameReadable = true;       // the module's name can be read (otherwise the buffer stays as it was)
+        bool imageReadable = true;      // ImageFileName succeeds
+        std::wstring folder = L"C:\\Program Files\\App\\";  // of the image path
+        std::wstring imagePath;         // when set, the image path as is (folder and name unused)
         bool canTerminate = true;       // OpenForTermination succeeds
         uint32_t terminateError = 0;    // TerminateProcess's error
         bool endsInTime = true;         // WaitForExit succeeds
@@ -539,7 +540,13 @@ public:
     std::vector<uint32_t> terminated;  // ids, in order
     std::vector<uint32_t> exitCodes;   // exit codes passed to Terminate
 
-    void Add(uint32_t id, const std::string& name) { processes.push_back(Process{id, name}); }
+    void Add(uint32_t id, const std::string& name)
+    {
+        Process process;
+        process.id = id;
+        process.name = name;
+        processes.push_back(process);
+    }
     Process* ById(uint32_t id)
     {
         for (Process& p : processes) {
@@ -563,11 +570,11 @@ public:
         if (!p || !p->running || !p->canQuery) return 0;
         return NewHandle(id);
     }
-    bool FirstModuleBaseName(ProcessHandle process, std::string& name) override
+    bool ImageFileName(ProcessHandle process, std::wstring& path) override
     {
         Process* p = ById(IdOf(process));
-        if (!p || !p->hasModule) return false;
-        if (p->nameReadable) name = p->name.substr(0, 259);
+        if (!p || !p->imageReadable) return false;
+        path = p->imagePath.empty() ? p->folder + std::wstring(p->name.begin(), p->name.end()) : p->imagePath;
         return true;
     }
     ProcessHandle OpenForTermination(uint32_t id) override
