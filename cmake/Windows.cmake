@@ -1,6 +1,6 @@
 # The Windows build: the Win32 bindings, Setup.exe with its resources, and the test programs.
 
-set(SETUP_SYSTEM_LIBRARIES msi comctl32 urlmon ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 version)
+set(SETUP_SYSTEM_LIBRARIES msi comctl32 urlmon ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 version ntdll)
 
 # The thin Windows bindings of the core's interfaces (everything in */win32/ but the entry point).
 file(GLOB SETUP_WIN32_SOURCES CONFIGURE_DEPENDS */win32/*.cpp)

@@ -15,6 +15,16 @@ constexpr size_t kLogBackupsKept = 5;
 // Installs the clock and file operations the log uses. Must happen before LogInitialize.
 void LogSetPlatform(ILogFiles* files, IClock* clock);
 
+// Told when a line has been written to a log file that is new to it: the first line after LogInitialize and the
+// first after the file was moved into the backups. A holder of an open handle to the log file opens it again.
+class ILogFileObserver {
+public:
+    virtual ~ILogFileObserver() = default;
+    // Called with the log's lock held; must not wait for another thread that logs.
+    virtual void LogFileWritten(const std::wstring& path) = 0;
+};
+void LogSetFileObserver(ILogFileObserver* observer);
+
 // Builds "<temp>\KELVARO GmbH\<name>\logs" once; later calls do nothing.
 void LogInitialize(const std::wstring& name);
 

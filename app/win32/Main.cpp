@@ -4,6 +4,7 @@
 #include "app/BootStrapperApp.h"
 #include "app/SetupRun.h"
 #include "app/win32/Win32AppSystem.h"
+#include "app/win32/Win32CrashHandler.h"
 #include "app/win32/Win32WizardRun.h"
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
@@ -19,11 +20,15 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything else: a crash from here on leaves a log line and a minidump.
+    Win32CrashHandler& crashHandler = Win32CrashHandler::Install();
+
     static Win32Clock clock;
     static Win32LogFiles logFiles;
     static Win32DebugOutput debugOutput;
     LogSetPlatform(&logFiles, &clock);
     SetDebugOutput(&debugOutput);
+    LogSetFileObserver(&crashHandler);
 
     Win32MsiApi msi;
     Win32Registry registry;

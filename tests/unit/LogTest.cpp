@@ -207,4 +207,49 @@ TEST(Log, ThreadsLoggingAtOnceWriteOnlyWholeLines)
     }
 }
 
+// Records what the log tells an observer of its file, and what the file held at that moment.
+class RecordingObserver : public ILogFileObserver {
+public:
+    explicit RecordingObserver(LogFixture& log) : log_(log) { LogSetFileObserver(this); }
+    ~RecordingObserver() override { LogSetFileObserver(nullptr); }
+    void LogFileWritten(const std::wstring& path) override
+    {
+        told.push_back(path);
+        contentWhenTold.push_back(log_.files.files.count(path) ? log_.files.files[path].content : "<missing>");
+    }
+    std::vector<std::wstring> told;
+    std::vector<std::string> contentWhenTold;
+
+private:
+    LogFixture& log_;
+};
+
+TEST(Log, ObserverIsToldOfEachNewFileAfterItsFirstLine)
+{
+    LogFixture log;
+    RecordingObserver observer(log);
+    log.files.failFolders = true;
+    log.Initialize();
+    LogMessage(L"T", L"lost");
+    EXPECT_TRUE(observer.told.empty()) << "no file was written";
+
+    LogResetForTesting();
+    log.files.failFolders = false;
+    log.Initialize();
+    log.files.folders.insert(kBak);
+    log.files.AddFile(kLogFile, {2026, 3, 5, 9, 0, 0}, "");
+    LogMessage(L"T", L"one");
+    LogMessage(L"T", L"two");
+    EXPECT_EQ(observer.told, std::vector<std::wstring>{kLogFile});
+    EXPECT_EQ(observer.contentWhenTold, std::vector<std::string>{"03-05 14:07:09 T                    one\r\n"});
+
+    // After midnight the file moves into the backups: the new file at the same path is told once more.
+    log.clock.now = {2026, 3, 6, 0, 0, 2};
+    LogMessage(L"T", L"three");
+    LogMessage(L"T", L"four");
+    ASSERT_EQ(log.files.files.count(kBak + L"\\20260306.log"), 1u);
+    EXPECT_EQ(observer.told, (std::vector<std::wstring>{kLogFile, kLogFile}));
+    EXPECT_EQ(observer.contentWhenTold[1], "03-06 00:00:02 T                    three\r\n");
+}
+
 }  // namespace
