@@ -83,9 +83,12 @@ void LogInitialize(const std::wstring& name)
     LogState& s = State();
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     if (s.initialised || !s.files || !s.clock) return;
+    // A log folder that is not safe to use leaves both paths empty: every line is then lost.
     const std::wstring folder = CreateLogFolder(*s.files, name);
-    s.backupFolder = folder + L"\\bak";
-    s.logFilePath = folder + L"\\" + name + L".log";
+    if (!folder.empty()) {
+        s.backupFolder = folder + L"\\bak";
+        s.logFilePath = folder + L"\\" + name + L".log";
+    }
     s.initialised = true;
 }
 
@@ -96,8 +99,9 @@ void LogMessage(const std::wstring& tag, const std::wstring& text)
     const LocalTime now = s.clock->Now();
 
     std::lock_guard<std::recursive_mutex> guard(s.lock);
-    if (RotateLogIfNewDay(s, now)) {
-        s.files->CreateFolder(s.backupFolder);
+    if (s.logFilePath.empty()) return;
+    // Nothing is moved into, or deleted from, a backup folder that is not safe to use.
+    if (RotateLogIfNewDay(s, now) && s.files->OpenFolderSafely(s.backupFolder, true)) {
         const std::wstring backup = s.backupFolder + FormatText(L"\\%04d%02d%02d.log", {now.year, now.month, now.day});
         if (s.files->Move(s.logFilePath, backup)) s.stampAfterMove = s.tellObserver = true;
         PruneLogBackups(s);

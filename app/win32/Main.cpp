@@ -9,6 +9,7 @@
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
 #include "package/win32/Win32MsiApi.h"
+#include "platform/win32/SystemLibrary.h"
 #include "system/win32/Win32Downloader.h"
 #include "system/win32/Win32FileSystem.h"
 #include "system/win32/Win32InstallerTrust.h"
@@ -20,6 +21,8 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL: from now on DLLs are loaded by name from the system folder only.
+    RestrictDllSearch();
     // Before anything else: a crash from here on leaves a log line and a minidump.
     Win32CrashHandler& crashHandler = Win32CrashHandler::Install();
 

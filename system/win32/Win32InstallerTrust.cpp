@@ -1,5 +1,5 @@
 // IInstallerTrust on CreateFileW, ReadFile and WinVerifyTrust. wintrust.dll and crypt32.dll are not KnownDLLs:
-// they are loaded at first use from the system folder only, never through the import table.
+// they are loaded at first use from the system folder only (SystemLibrary), never through the import table.
 #include "system/win32/Win32InstallerTrust.h"
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 
 #include <new>
 
+#include "platform/win32/SystemLibrary.h"
 #include "system/InstallerVerifier.h"
 
 #ifndef WTD_DISABLE_MD2_MD4
@@ -22,53 +23,29 @@ constexpr DWORD kSignatureWaitMilliseconds = 60000;
 
 HANDLE ToHandle(TrustFileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
-using WinVerifyTrustFn = LONG(WINAPI*)(HWND, GUID*, LPVOID);
-using ProvDataFromStateDataFn = CRYPT_PROVIDER_DATA*(WINAPI*)(HANDLE);
-using ProvSignerFromChainFn = CRYPT_PROVIDER_SGNR*(WINAPI*)(CRYPT_PROVIDER_DATA*, DWORD, BOOL, DWORD);
-using CertGetNameStringFn = DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, LPWSTR, DWORD);
-
-HMODULE LoadSystemLibrary(const wchar_t* name)
-{
-    HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
-        // Windows 7 without KB2533623 has no LOAD_LIBRARY_SEARCH_SYSTEM32: name the file in the system folder.
-        wchar_t folder[MAX_PATH] = {};
-        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return nullptr;
-        const std::wstring path = std::wstring(folder, length) + L"\\" + name;
-        module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    }
-    return module;
-}
-
 struct TrustFunctions {
-    WinVerifyTrustFn winVerifyTrust = nullptr;
-    ProvDataFromStateDataFn provDataFromStateData = nullptr;
-    ProvSignerFromChainFn provSignerFromChain = nullptr;
-    CertGetNameStringFn certGetNameString = nullptr;
+    decltype(&WinVerifyTrust) winVerifyTrust = nullptr;
+    decltype(&WTHelperProvDataFromStateData) provDataFromStateData = nullptr;
+    decltype(&WTHelperGetProvSignerFromChain) provSignerFromChain = nullptr;
+    decltype(&CertGetNameStringW) certGetNameString = nullptr;
     DWORD loadError = 0;
 };
 
-// Loaded once; the modules stay loaded for the life of the process.
+// Loaded once, from the system folder; the modules stay loaded for the life of the process.
 const TrustFunctions& Functions()
 {
     static const TrustFunctions functions = [] {
         TrustFunctions f;
-        HMODULE wintrust = LoadSystemLibrary(L"wintrust.dll");
-        HMODULE crypt32 = wintrust ? LoadSystemLibrary(L"crypt32.dll") : nullptr;
-        if (!wintrust || !crypt32) {
-            f.loadError = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
-            return f;
+        DWORD errors[4] = {};
+        f.winVerifyTrust = SYSTEM_FUNCTION(L"wintrust.dll", WinVerifyTrust, errors[0]);
+        f.provDataFromStateData = SYSTEM_FUNCTION(L"wintrust.dll", WTHelperProvDataFromStateData, errors[1]);
+        f.provSignerFromChain = SYSTEM_FUNCTION(L"wintrust.dll", WTHelperGetProvSignerFromChain, errors[2]);
+        f.certGetNameString = SYSTEM_FUNCTION(L"crypt32.dll", CertGetNameStringW, errors[3]);
+        for (DWORD error : errors) {
+            if (error != ERROR_SUCCESS && f.loadError == 0) f.loadError = error;
         }
-        f.winVerifyTrust = reinterpret_cast<WinVerifyTrustFn>(
-            reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
-        f.provDataFromStateData = reinterpret_cast<ProvDataFromStateDataFn>(
-            reinterpret_cast<void*>(GetProcAddress(wintrust, "WTHelperProvDataFromStateData")));
-        f.provSignerFromChain = reinterpret_cast<ProvSignerFromChainFn>(
-            reinterpret_cast<void*>(GetProcAddress(wintrust, "WTHelperGetProvSignerFromChain")));
-        f.certGetNameString = reinterpret_cast<CertGetNameStringFn>(
-            reinterpret_cast<void*>(GetProcAddress(crypt32, "CertGetNameStringW")));
-        if (!f.winVerifyTrust || !f.provDataFromStateData || !f.provSignerFromChain || !f.certGetNameString)
+        if (f.loadError == 0 &&
+            (!f.winVerifyTrust || !f.provDataFromStateData || !f.provSignerFromChain || !f.certGetNameString))
             f.loadError = ERROR_PROC_NOT_FOUND;
         return f;
     }();

@@ -1,9 +1,10 @@
 // Stand-in for a prerequisite installer or uninstaller in the integration tests. Copied under the
 // real installer's file name, it appends "<its file name>|<its command line>" to C:\prereq-calls.log
-// and exits with the code that C:\prereq-exitcodes.txt gives for its file name ("<name> <code>" lines,
-// names compared ignoring case); 0 when none is given. It also tries to open its own file for writing and
-// for deletion (closing it again untouched) and appends "<its file name>|write: <error>|delete: <error>" to
-// C:\prereq-own-file.log, 0 standing for "it could".
+// and "<its file name>|<its current folder>" to C:\prereq-folders.log, and exits with the code that
+// C:\prereq-exitcodes.txt gives for its file name ("<name> <code>" lines, names compared ignoring case); 0 when
+// none is given. It also tries to open its own file for writing and for deletion (closing it again untouched)
+// and appends "<its file name>|write: <error>|delete: <error>" to C:\prereq-own-file.log, 0 standing for "it
+// could".
 #include <windows.h>
 
 #include <cstdio>
@@ -56,6 +57,9 @@ int wmain()
 {
     const std::wstring name = OwnFileName();
     AppendUtf8(L"C:\\prereq-calls.log", name + L"|" + GetCommandLineW());
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    AppendUtf8(L"C:\\prereq-folders.log", name + L"|" + folder);
     AppendUtf8(L"C:\\prereq-own-file.log", name + L"|write: " + std::to_wstring(TryOwnFile(GENERIC_WRITE)) +
                                                L"|delete: " + std::to_wstring(TryOwnFile(DELETE)));
 
