@@ -1,5 +1,5 @@
 # A run that dies of an unhandled exception under Wine: its last log line, its minidump and its exit code, and the
-# next run, which clears what the dead run left behind.
+# next run, which ends as on a clean machine.
 
 CRASH_PKG="$BUILD_WIN64/samples/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
 ACCESS_VIOLATION=3221225477  # 0xC0000005
@@ -88,11 +88,16 @@ test_crash_leaves_a_last_line_and_a_minidump_and_the_next_run_clears_up() {
     [ "$rip" = "$expected" ] || [ "$top" = "$expected" ] ||
         fail "neither rip ($rip) nor the top of the stack ($top) is msi.dll+$offset ($expected)"
 
-    # The next run, with an intact package, clears what the dead run left and ends as on a clean machine.
+    # The dead run's working folder stays behind; the next run, with an intact package, ends as on a clean
+    # machine and removes its own working folder.
+    local dead
+    dead=$(work_folders)
+    [ -n "$dead" ] && [ "$(echo "$dead" | wc -l)" -eq 1 ] || fail "working folders after the crash: [$dead]"
     stage_setup
     run_setup /x
     assert_eq "$EXIT_CODE" "1605" "exit code of the next run"
     assert_lines_in_order "$(log_entries)" "BootStrapper|Unhandled exception c0000005 at msi.dll+$offset" \
         "BootStrapper|Setup v6.7.3.319" "BootStrapper|Uninstall requested, nothing installed"
-    assert_eq "$(ls -A "$(prefix_temp)")" "KELVARO GmbH" "the temporary folder"
+    assert_eq "$(ls -A "$(prefix_temp)")" "KELVARO GmbH
+$(basename "$dead")" "the temporary folder"
 }

@@ -402,7 +402,10 @@ test_wizard_install_close_requests_are_refused_while_the_queue_runs() {
     gui_keys Confirmation alt+i
     gui_wait_window Progress >/dev/null
     gui_wait_log_line "CInstallAction|\"$MEDIA_WIN""redist\\$WI_DOTNET\" /norestart /passive "
-    local payload="$(prefix_temp)/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" request
+    local work payload request
+    work=$(work_folders)
+    [ -n "$work" ] && [ "$(echo "$work" | wc -l)" -eq 1 ] || fail "not one working folder while the queue runs: $work"
+    payload="$work/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
     for request in --post-close --press-cancel --close; do
         wine "$TOOLS_DIR/wizardinspect.exe" "$request" Progress 2>>"$TEST_DIR/wine-stderr.txt" ||
             fail "cannot send $request"
@@ -423,6 +426,7 @@ test_wizard_install_close_requests_are_refused_while_the_queue_runs() {
         "InstallController|Result of KELVARO VOV Client for Windows: 0" "InstallController|Worker thread done" \
         "CFinishPage|InstallNewProduct done" "BootStrapper|Wizard done" "BootStrapper|Done"
     assert_no_file "$payload"
+    assert_no_work_folder
 }
 
 # A failing eDocPrintPro installer between the Spooler's stop and start: the Spooler is started after it, the client
