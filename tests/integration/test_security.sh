@@ -91,7 +91,7 @@ test_working_folder_is_private_and_exists_only_during_the_run() {
     new_prefix
     stage_setup
     mkdir -p "$TEST_DIR/media/redist"
-    cp "$TOOLS_DIR/holdinstaller.exe" "$TEST_DIR/media/redist/$SEC_DOTNET"
+    provide_signed_standin "$TEST_DIR/media/redist" "$SEC_DOTNET" holdinstaller
     (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit.txt") &
     local run=$!
     sec_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
