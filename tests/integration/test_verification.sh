@@ -45,7 +45,7 @@ vf_change_one_byte() {  # source, destination
 # Windows' form of an exit code given as hex digits, as the shell sees runexe's report.
 vf_code() { printf '%u' "0x$1"; }
 
-# The log from the .NET action's first source to its result, <TEMP> and <MEDIA> written out.
+# The log from the .NET action's first source to its result, <WORK> and <MEDIA> written out.
 vf_prerequisite_lines() {
     normalized_log | sed -n '/^CInstallAction|DownloadAndInstallPrerequisite: .NET/,/^InstallController|Result of .NET/p' |
         grep -v '^InstallController|SetCurrentJobDescription'
@@ -171,13 +171,13 @@ CInstallAction|DownloadAndInstallPrerequisite: .NET Framework 4.7.2
 ResourceExtractor|Local redist: <MEDIA>redist\\$VF_DOTNET
 ResourceExtractor|Verification failed: <MEDIA>redist\\$VF_DOTNET ($hex)
 ResourceExtractor|Download: $VF_URL
-ResourceExtractor|Verification failed: <TEMP>$VF_DOTNET ($hex)
+ResourceExtractor|Verification failed: <WORK>\\$VF_DOTNET ($hex)
 ResourceExtractor|Download failed: $hex
 ResourceExtractor|Download: $VF_URL
-ResourceExtractor|Verification failed: <TEMP>$VF_DOTNET ($hex)
+ResourceExtractor|Verification failed: <WORK>\\$VF_DOTNET ($hex)
 ResourceExtractor|Download failed: $hex
 ResourceExtractor|Download: $VF_URL
-ResourceExtractor|Verification failed: <TEMP>$VF_DOTNET ($hex)
+ResourceExtractor|Verification failed: <WORK>\\$VF_DOTNET ($hex)
 ResourceExtractor|Download failed: $hex
 ResourceExtractor|Download failed: $hex
 InstallController|Result of .NET Framework 4.7.2: $hex
@@ -186,7 +186,7 @@ LINES
         assert_text "$(vf_prerequisite_lines)" "$expected" "log ($kind)"
         assert_eq "$(vf_calls)" "" "installers started ($kind)"
         cmp -s "$redist/$VF_DOTNET" "$bad/$kind.exe" || fail "the REDISTDIR copy was changed or removed ($kind)"
-        assert_no_file "$(prefix_temp)/$VF_DOTNET"
+        assert_temp_clean
         if log_entries | grep -q 'InstallProductViaMsiExec'; then fail "the client was installed ($kind)"; fi
     done <<'TABLE'
 unsigned 800b0100
@@ -221,8 +221,8 @@ CInstallAction|DownloadAndInstallPrerequisite: .NET Framework 4.7.2
 ResourceExtractor|Local redist: <MEDIA>redist\\$VF_DOTNET
 ResourceExtractor|Verification failed: <MEDIA>redist\\$VF_DOTNET (80096010)
 ResourceExtractor|Download: $VF_URL
-ResourceExtractor|Local cached file: <TEMP>$VF_DOTNET
-CInstallAction|"<TEMP>$VF_DOTNET" /norestart /passive 
+ResourceExtractor|Local cached file: <WORK>\\$VF_DOTNET
+CInstallAction|"<WORK>\\$VF_DOTNET" /norestart /passive 
 CInstallAction|Create process
 CInstallAction|Wait for process
 CInstallAction|Process done
@@ -234,7 +234,7 @@ LINES
     assert_eq "$(vf_calls)" "$VF_DOTNET" "installers started"
     assert_eq "$(vf_own_file)" "$VF_DOTNET|write: 32|delete: 32" "own file while running"
     cmp -s "$redist/$VF_DOTNET" "$changed" || fail "the REDISTDIR copy was changed or removed"
-    assert_no_file "$(prefix_temp)/$VF_DOTNET"
+    assert_temp_clean
 
     # Now the server has a changed copy and REDISTDIR none (the second run repairs the client and still needs
     # .NET, which the stand-in does not register).
@@ -250,7 +250,7 @@ LINES
         "InstallController|Result of .NET Framework 4.7.2: 80096010" \
         "BootStrapper|Done"
     assert_eq "$(vf_calls)" "" "installers started"
-    assert_no_file "$(prefix_temp)/$VF_DOTNET"
+    assert_temp_clean
 }
 
 # A server that answers 404 with an HTML page: three failed attempts (0x80190194, HTTP_E_STATUS_NOT_FOUND),
@@ -280,7 +280,7 @@ LINES
     assert_eq "$(grep -c "\"GET /kelvaro/clients/Windows/redist/$VF_DOTNET HTTP/1.1\" 404" "$TEST_DIR/http.log")" "3" \
         "404 answers"
     assert_eq "$(vf_calls)" "" "installers started"
-    assert_no_file "$(prefix_temp)/$VF_DOTNET"
+    assert_temp_clean
     if log_entries | grep -q 'InstallProductViaMsiExec'; then fail "the client was installed"; fi
 }
 
