@@ -77,30 +77,78 @@ add_custom_command(OUTPUT ${SETUP_CLEANUP_TOOL_EMBEDDED}
 add_custom_target(setup_payloads DEPENDS ${SETUP_CLEANUP_TOOL_EMBEDDED} sample_packages)
 configure_file(resources/payloads.rc.in ${CMAKE_BINARY_DIR}/payloads.rc @ONLY)
 
-# Setup.exe: a statically linked GUI program written straight into the build folder.
-add_executable(Setup WIN32 app/win32/Main.cpp app/win32/RuntimeSupport.cpp resources/Setup.rc
-    ${CMAKE_BINARY_DIR}/payloads.rc)
-add_dependencies(Setup setup_payloads)
+# Verification of the prerequisite installers before they run: a list of pinned SHA-256 values of the exact
+# files the release points to (recommended), or without one the Authenticode signature rule with expected
+# signers. The lists are checked at build time by a small tool built for the build machine; a bad list stops
+# the build.
+set(SETUP_PREREQUISITE_SHA256 "" CACHE FILEPATH
+    "sha256sum list of the prerequisite installers (64 hex digits, two blanks, the file name); empty: signature rule")
+set(SETUP_PREREQUISITE_SIGNERS "NDP472-KB4054530-x86-x64-AllOS-ENU.exe=Microsoft Corporation" CACHE STRING
+    "Signature rule: list of 'file name=signer' pairs (subject common name of the signing certificate)")
+if(SETUP_PREREQUISITE_SHA256 AND NOT EXISTS "${SETUP_PREREQUISITE_SHA256}")
+    message(FATAL_ERROR "SETUP_PREREQUISITE_SHA256: cannot read ${SETUP_PREREQUISITE_SHA256}")
+endif()
+find_program(SETUP_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+set(SETUP_TRUST_TOOL ${CMAKE_BINARY_DIR}/host-tools/trust_table)
+add_custom_command(OUTPUT ${SETUP_TRUST_TOOL}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host-tools
+    COMMAND ${SETUP_HOST_CXX} -std=c++17 -O1 -I${CMAKE_SOURCE_DIR} -o ${SETUP_TRUST_TOOL}
+        system/tools/trust_table.cpp system/HashList.cpp system/SignerRules.cpp
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+    DEPENDS system/tools/trust_table.cpp system/HashList.cpp system/HashList.h system/SignerRules.cpp
+        system/SignerRules.h system/Sha256.h
+    COMMENT "Building the build machine's trust_table tool" VERBATIM)
+
+# Target NAME writes OUTPUT, the source of BuiltInPrerequisiteTrust(), from a hash list (may be empty) and signer
+# pairs.
+function(setup_trust_table name output hash_list signers)
+    set(arguments ${output})
+    set(inputs ${SETUP_TRUST_TOOL})
+    if(hash_list)
+        list(APPEND arguments --hashes ${hash_list})
+        list(APPEND inputs ${hash_list})
+    endif()
+    foreach(pair IN LISTS signers)
+        list(APPEND arguments --signer ${pair})
+    endforeach()
+    # A changed list path or signer changes this file, and so makes the table be written again.
+    file(CONFIGURE OUTPUT ${output}.inputs CONTENT "${hash_list}\n${signers}\n")
+    add_custom_command(OUTPUT ${output} COMMAND ${SETUP_TRUST_TOOL} ${arguments}
+        DEPENDS ${inputs} ${output}.inputs COMMENT "Checking the prerequisite lists for ${output}" VERBATIM)
+    add_custom_target(${name} DEPENDS ${output})
+endfunction()
+setup_trust_table(prerequisite_trust ${CMAKE_BINARY_DIR}/PrerequisiteTrust.cpp "${SETUP_PREREQUISITE_SHA256}"
+    "${SETUP_PREREQUISITE_SIGNERS}")
+
+# Setup.exe: a statically linked GUI program. setup_executable(TARGET FOLDER TRUST_TARGET TRUST_SOURCE) writes
+# FOLDER/Setup.exe with the prerequisite rule of TRUST_SOURCE, written by TRUST_TARGET.
+file(GLOB SETUP_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h)
 set_property(SOURCE ${CMAKE_BINARY_DIR}/payloads.rc APPEND PROPERTY OBJECT_DEPENDS
     ${SETUP_MSI_X86} ${SETUP_MSI_X64} ${SETUP_CLEANUP_TOOL_EMBEDDED})
-set_target_properties(Setup PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-target_link_libraries(Setup PRIVATE setupwin32)
-# Sections aligned to pages in the file as in memory, so that the loader can map the large payloads
-# instead of copying them.
-# The link map (Setup.map) shows what each library contributes; bench/setup-size.sh reads it.
-target_link_options(Setup PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++
-    -Wl,--file-alignment,4096 -Wl,--section-alignment,4096 -Wl,-Map=${CMAKE_BINARY_DIR}/Setup.map)
-file(GLOB SETUP_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h)
 set_property(SOURCE resources/Setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/resources/Setup.manifest ${CMAKE_SOURCE_DIR}/resources/side.bmp ${SETUP_RESOURCE_FILES})
-# Symbols into Setup.exe.debug, then the signature over the whole file with its payloads in place.
-setup_strip_after_link(Setup)
-add_custom_command(TARGET Setup POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DACTION=sign -DFILE=$<TARGET_FILE:Setup> -DUNSIGNED_NOTE=ON
-        ${SETUP_SIGN_ARGUMENTS} "-DDESCRIPTION=KELVARO VOV Client for Windows Setup"
-        -P ${CMAKE_SOURCE_DIR}/cmake/ReleaseBinary.cmake
-    VERBATIM)
-set_property(TARGET Setup APPEND PROPERTY LINK_DEPENDS ${SETUP_SIGN_DEPENDS})
+function(setup_executable target folder trust_target trust_source)
+    add_executable(${target} WIN32 app/win32/Main.cpp app/win32/RuntimeSupport.cpp resources/Setup.rc
+        ${CMAKE_BINARY_DIR}/payloads.rc ${trust_source})
+    add_dependencies(${target} setup_payloads ${trust_target})
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${folder})
+    target_link_libraries(${target} PRIVATE setupwin32)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+    # Sections aligned to pages in the file as in memory, so that the loader can map the large payloads
+    # instead of copying them.
+    # The link map (Setup.map) shows what each library contributes; bench/setup-size.sh reads it.
+    target_link_options(${target} PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++
+        -Wl,--file-alignment,4096 -Wl,--section-alignment,4096 -Wl,-Map=${folder}/Setup.map)
+    # Symbols into Setup.exe.debug, then the signature over the whole file with its payloads in place.
+    setup_strip_after_link(${target})
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DACTION=sign -DFILE=$<TARGET_FILE:${target}> -DUNSIGNED_NOTE=ON
+            ${SETUP_SIGN_ARGUMENTS} "-DDESCRIPTION=KELVARO VOV Client for Windows Setup"
+            -P ${CMAKE_SOURCE_DIR}/cmake/ReleaseBinary.cmake
+        VERBATIM)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${SETUP_SIGN_DEPENDS})
+endfunction()
+setup_executable(Setup ${CMAKE_BINARY_DIR} prerequisite_trust ${CMAKE_BINARY_DIR}/PrerequisiteTrust.cpp)
 
 # Console programs that drive the real Windows bindings from the integration tests.
 file(GLOB SETUP_TEST_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.cpp)
@@ -111,7 +159,17 @@ foreach(tool_source ${SETUP_TEST_TOOLS})
     target_link_libraries(${tool_name} PRIVATE setupwin32)
     target_link_options(${tool_name} PRIVATE -municode -static -static-libgcc -static-libstdc++)
 endforeach()
-target_include_directories(Setup PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+
+# Setup.exe built with the hash list of the stand-in installer (tests/tools/fakeinstaller.cpp) under every
+# prerequisite's name: the hash-list build of the integration tests and of scripts/run.sh.
+set(SETUP_STANDIN_LIST ${CMAKE_BINARY_DIR}/hashlist/standins.sha256)
+add_custom_command(OUTPUT ${SETUP_STANDIN_LIST}
+    COMMAND ${CMAKE_COMMAND} -DSTANDIN=$<TARGET_FILE:fakeinstaller> -DOUTPUT=${SETUP_STANDIN_LIST}
+        -P ${CMAKE_SOURCE_DIR}/cmake/StandInHashList.cmake
+    DEPENDS fakeinstaller ${CMAKE_SOURCE_DIR}/cmake/StandInHashList.cmake VERBATIM)
+setup_trust_table(standin_trust ${CMAKE_BINARY_DIR}/hashlist/PrerequisiteTrust.cpp ${SETUP_STANDIN_LIST} "")
+setup_executable(SetupHashList ${CMAKE_BINARY_DIR}/hashlist standin_trust
+    ${CMAKE_BINARY_DIR}/hashlist/PrerequisiteTrust.cpp)
 
 # DLLs that record that they were loaded, to be planted beside Setup.exe by the tests: msi.dll and urlmon.dll
 # with the functions Setup.exe once imported from them, and one without exports to take other names.

@@ -36,7 +36,7 @@ std::vector<std::wstring> SplitProductCodes(const std::wstring& text)
 }
 
 CInstallController::CInstallController(EngineServices& services)
-    : extractor(services.resources, services.files, services.downloader), services_(services)
+    : extractor(services.resources, services.files, services.downloader, services.verifier), services_(services)
 {
     productDisplayName = services_.resources.LoadString(IDS_PRODUCT_NAME);
 

@@ -4,6 +4,7 @@
 #include "package/MsiApi.h"
 #include "system/Downloader.h"
 #include "system/FileSystem.h"
+#include "system/InstallerVerifier.h"
 #include "system/Processes.h"
 #include "system/Registry.h"
 #include "system/Resources.h"
@@ -20,4 +21,5 @@ struct EngineServices {
     IProcessList& processes;
     IServiceApi& services;
     ISystemInfo& system;
+    CInstallerVerifier& verifier;
 };

@@ -128,7 +128,10 @@ uint32_t CInstallAction::InstallPrerequisite(std::wstring& downloadErrorText)
     LogFormat(kTag, L"DownloadAndInstallPrerequisite: %s", displayName);
     controller->SetCurrentJobDescription(IDS_JOB_DOWNLOADING, displayName);
     std::wstring installerPath;
-    const uint32_t result = extractor->ObtainPayload(installerPath, downloadErrorText, downloadUrl, fileName, displayName);
+    // Held open, shared for reading only, until the installer has exited: the verified file is the one that runs.
+    VerifiedFile installer;
+    const uint32_t result =
+        extractor->ObtainPayload(installerPath, downloadErrorText, downloadUrl, fileName, displayName, installer);
     if (result != 0) {
         downloadFailed = true;
         return result;
@@ -139,7 +142,11 @@ uint32_t CInstallAction::InstallPrerequisite(std::wstring& downloadErrorText)
         LogFormat(kTag, L"Invalid command line: %s", installerPath);
         return kErrorInvalidCommandLine;
     }
-    return RunProcess(installerPath, PrerequisiteCommandLine(installerPath, switches));
+    // The program started is the file held open, where it really is; the command line names it as it was found.
+    const uint32_t exitCode =
+        RunProcess(installer.ResolvedPath(), PrerequisiteCommandLine(installerPath, switches));
+    installer.Close();
+    return exitCode;
 }
 
 uint32_t CInstallAction::RunMsiExec(const std::wstring& target, const std::wstring& operation,

@@ -4,6 +4,8 @@
 #                       without one: an unattended installation (/passive)
 #   run.sh ARGUMENTS    Setup.exe with these arguments (e.g. /clean, /x, ADDLOCAL=MainFeature,FeatureFax /qn)
 # The stand-in prerequisite installers of the tests are offered in REDISTDIR, so that nothing is downloaded.
+# The Setup.exe it runs is build/win64/hashlist/Setup.exe, built with the SHA-256 list of exactly that stand-in
+# (build/win64/hashlist/standins.sha256), as a release is built with the list of its prerequisites.
 # KEEP_PREFIX=1 keeps the Wine prefix for a look afterwards.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,7 +26,7 @@ cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
     { echo "Wine's fonts are missing: install the Debian package fonts-wine" >&2; exit 1; }
 
 mkdir -p "$work/media/redist"
-cp "$build/win64/Setup.exe" "$work/media/Setup.exe"
+cp "$build/win64/hashlist/Setup.exe" "$work/media/Setup.exe"
 for exe in NDP472-KB4054530-x86-x64-AllOS-ENU.exe gs950w64.exe eDocPrintPro_x64.exe; do
     cp "$build/win64/tools/fakeinstaller.exe" "$work/media/redist/$exe"
 done

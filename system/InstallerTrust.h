@@ -12,9 +12,10 @@ class IInstallerTrust {
 public:
     virtual ~IInstallerTrust() = default;
     // Opens an existing file for reading with share mode read only: while it is open nobody can write,
-    // delete or rename it. Refuses a path that leads through a link or junction to somewhere else.
-    // Returns 0 and the handle, or the Windows error code.
-    virtual uint32_t OpenForVerification(const std::wstring& path, TrustFileHandle& file) = 0;
+    // delete or rename it, nor rename a folder it lies in. Returns 0, the handle and the path Windows
+    // resolved for it (links and junctions followed), or the Windows error code.
+    virtual uint32_t OpenForVerification(const std::wstring& path, TrustFileHandle& file,
+                                         std::wstring& resolvedPath) = 0;
     // Reads the next bytes of the file: 0 and count (0 at its end), or the Windows error code.
     virtual uint32_t Read(TrustFileHandle file, uint8_t* buffer, size_t size, size_t& count) = 0;
     // WinVerifyTrust (WINTRUST_ACTION_GENERIC_VERIFY_V2, no UI, revocation by the system's policy) on the

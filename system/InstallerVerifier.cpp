@@ -60,7 +60,9 @@ VerifiedFile& VerifiedFile::operator=(VerifiedFile&& other) noexcept
         trust_ = std::exchange(other.trust_, nullptr);
         handle_ = std::exchange(other.handle_, 0);
         path_ = std::move(other.path_);
+        resolvedPath_ = std::move(other.resolvedPath_);
         other.path_.clear();
+        other.resolvedPath_.clear();
     }
     return *this;
 }
@@ -71,6 +73,7 @@ void VerifiedFile::Close()
     handle_ = 0;
     trust_ = nullptr;
     path_.clear();
+    resolvedPath_.clear();
 }
 
 uint32_t CInstallerVerifier::Check(TrustFileHandle file, const std::wstring& path, const std::wstring& fileName)
@@ -99,13 +102,15 @@ uint32_t CInstallerVerifier::Verify(const std::wstring& path, const std::wstring
 {
     verified.Close();
     TrustFileHandle file = 0;
-    uint32_t result = trust_.OpenForVerification(path, file);
+    std::wstring resolvedPath;
+    uint32_t result = trust_.OpenForVerification(path, file, resolvedPath);
     if (result == 0) {
         result = Check(file, path, fileName);
         if (result == 0) {
             verified.trust_ = &trust_;
             verified.handle_ = file;
             verified.path_ = path;
+            verified.resolvedPath_ = resolvedPath;
             return 0;
         }
         trust_.Close(file);

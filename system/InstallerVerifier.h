@@ -63,7 +63,11 @@ public:
     VerifiedFile& operator=(const VerifiedFile&) = delete;
 
     bool IsOpen() const { return handle_ != 0; }
+    // The path it was found under (the one the command line names).
     const std::wstring& Path() const { return path_; }
+    // Where the open file really is: the program to start. A link or junction on the way to Path() can be
+    // changed while the file is held; the folders of the file itself cannot be renamed while it is open.
+    const std::wstring& ResolvedPath() const { return resolvedPath_; }
     void Close();
 
 private:
@@ -71,6 +75,7 @@ private:
     IInstallerTrust* trust_ = nullptr;
     TrustFileHandle handle_ = 0;
     std::wstring path_;
+    std::wstring resolvedPath_;
 };
 
 class CInstallerVerifier {

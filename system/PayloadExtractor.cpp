@@ -1,5 +1,6 @@
 // Writes embedded payloads into a private working folder inside the temporary folder, finds or downloads
-// prerequisite installers, and removes every file it wrote or reused and the folder when it is destroyed.
+// prerequisite installers and verifies them, and removes every file it wrote or reused and the folder when it
+// is destroyed.
 #include "system/PayloadExtractor.h"
 
 #include "log/Log.h"
@@ -39,8 +40,9 @@ std::wstring BreakAfterBaseUrl(const std::wstring& url)
 
 }  // namespace
 
-CBinaryResourceExtractor::CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader)
-    : resources_(resources), files_(files), downloader_(downloader)
+CBinaryResourceExtractor::CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader,
+                                                   CInstallerVerifier& verifier)
+    : resources_(resources), files_(files), downloader_(downloader), verifier_(verifier)
 {
     tempFolder = files_.TempFolder();
     LogFormat(kTag, L"Temp path: %s", tempFolder);
@@ -125,18 +127,22 @@ std::wstring CBinaryResourceExtractor::ExtractResource(const std::wstring& type,
 
 uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::wstring& errorText,
                                                  const std::wstring& url, const std::wstring& fileName,
-                                                 const std::wstring& displayName)
+                                                 const std::wstring& displayName, VerifiedFile& installer)
 {
     try {
+        installer.Close();
         // Without a configured folder there is no local source (a bare "\name" would search the drive's root).
         if (!localRedistFolder.empty()) {
             std::wstring localPath = localRedistFolder;
             if (localPath.back() != L'\\') localPath += L'\\';
             localPath += fileName;
             if (files_.FileExists(localPath)) {
-                resultPath = localPath;
                 LogFormat(kTag, L"Local redist: %s", localPath);
-                return 0;
+                // The administrator's file stays where it is whatever the verification says.
+                if (verifier_.Verify(localPath, fileName, installer) == 0) {
+                    resultPath = localPath;
+                    return 0;
+                }
             }
         }
 
@@ -148,23 +154,25 @@ uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::
         for (int attempt = 1; attempt <= kDownloadAttempts && !obtained; ++attempt) {
             if (files_.FileExists(cachePath)) {
                 LogFormat(kTag, L"Already in cache: %s", cachePath);
-                obtained = true;
-                break;
-            }
-            LogFormat(kTag, L"Download: %s", url);
-            hr = downloader_.Download(url, cachePath, parentWindow);
-            if (hr == 0 && files_.FileExists(cachePath)) {
-                obtained = true;
-                break;
+                hr = verifier_.Verify(cachePath, fileName, installer);
+            } else {
+                LogFormat(kTag, L"Download: %s", url);
+                hr = downloader_.Download(url, cachePath, parentWindow);
+                if (hr == 0 && !files_.FileExists(cachePath)) {
+                    LogFormat(kTag, L"Download failed: %s", cachePath);
+                    hr = kEFail;
+                } else if (hr == 0) {
+                    hr = verifier_.Verify(cachePath, fileName, installer);
+                }
             }
             if (hr == 0) {
-                LogFormat(kTag, L"Download failed: %s", cachePath);
-                hr = kEFail;
+                obtained = true;
+                break;
             }
             LogFormat(kTag, L"Download failed: %x", hr);
-            // A failed transfer may leave part of the file behind; it must neither count as the cached
-            // installer in the next attempt nor stay in the temporary folder.
-            if (files_.FileExists(cachePath)) files_.DeleteFile(cachePath);
+            // A failed transfer may leave part of the file behind, and a copy that failed verification must not
+            // run: neither may count as the cached installer in the next attempt nor stay in the working folder.
+            DiscardCachedFile(cachePath);
         }
 
         if (!obtained) {
@@ -180,6 +188,18 @@ uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::
         LogFormat(kTag, L"Local cached file: %s", cachePath);
         return 0;
     } catch (...) {
+        installer.Close();
         return kEFail;
     }
+}
+
+void CBinaryResourceExtractor::DiscardCachedFile(const std::wstring& path)
+{
+    if (!files_.FileExists(path)) return;
+    // A file that cannot be deleted now (another process holds it) is deleted with the others at the end.
+    if (files_.DeleteFile(path)) return;
+    for (const std::wstring& recorded : filesToDelete) {
+        if (recorded == path) return;
+    }
+    filesToDelete.push_back(path);
 }

@@ -1,6 +1,6 @@
 // Writes embedded payloads into a private working folder of this run inside the temporary folder, finds or
-// downloads prerequisite installers, and removes every file it wrote or reused and the working folder when
-// it is destroyed.
+// downloads prerequisite installers and verifies them, and removes every file it wrote or reused and the
+// working folder when it is destroyed.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "system/Downloader.h"
 #include "system/FileSystem.h"
+#include "system/InstallerVerifier.h"
 #include "system/Resources.h"
 
 // Prefix of every prerequisite download address, e.g. "https://download.kelvaro.com/kelvaro/clients/".
@@ -21,7 +22,8 @@ class CBinaryResourceExtractor {
 public:
     // Removes the working folders that ended runs left in the temporary folder (system/EarlierRuns.h), then
     // creates this run's working folder and holds its marker until destruction.
-    CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader);
+    CBinaryResourceExtractor(IResources& resources, IFileSystem& files, IDownloader& downloader,
+                             CInstallerVerifier& verifier);
     virtual ~CBinaryResourceExtractor();
     CBinaryResourceExtractor(const CBinaryResourceExtractor&) = delete;
     CBinaryResourceExtractor& operator=(const CBinaryResourceExtractor&) = delete;
@@ -31,10 +33,13 @@ public:
     // completely (extractError then holds the Windows error, and nothing of the file is left).
     std::wstring ExtractResource(const std::wstring& type, uint16_t id, const std::wstring& fileName);
 
-    // Finds an installer in localRedistFolder, in the working folder, or downloads it there (three attempts).
-    // Returns 0 and resultPath, or the HRESULT of the last attempt and errorText (string 170).
+    // Finds an installer in localRedistFolder, in the working folder (the cache), or downloads it there (three
+    // attempts), and verifies it. A file in localRedistFolder that fails is left there and the next source is
+    // tried; a copy in the working folder or a download that fails is deleted and counts as a failed attempt.
+    // Returns 0, resultPath and the verified file, held open until the caller closes it (after the installer
+    // has exited); or the HRESULT of the last attempt and errorText (string 170).
     uint32_t ObtainPayload(std::wstring& resultPath, std::wstring& errorText, const std::wstring& url,
-                           const std::wstring& fileName, const std::wstring& displayName);
+                           const std::wstring& fileName, const std::wstring& displayName, VerifiedFile& installer);
 
     std::wstring tempFolder;
     // "<tempFolder>KELVARO Setup {GUID}", created by this run for its files; empty when it could not be created.
@@ -47,8 +52,10 @@ public:
 
 private:
     void CreateWorkFolder();
+    void DiscardCachedFile(const std::wstring& path);
 
     IResources& resources_;
     IFileSystem& files_;
     IDownloader& downloader_;
+    CInstallerVerifier& verifier_;
 };

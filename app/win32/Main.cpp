@@ -12,6 +12,7 @@
 #include "platform/win32/SystemLibrary.h"
 #include "system/win32/Win32Downloader.h"
 #include "system/win32/Win32FileSystem.h"
+#include "system/win32/Win32InstallerTrust.h"
 #include "system/win32/Win32Processes.h"
 #include "system/win32/Win32Registry.h"
 #include "system/win32/Win32Resources.h"
@@ -41,7 +42,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     Win32ProcessList processes;
     Win32Services services;
     Win32SystemInfo systemInfo;
-    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, systemInfo};
+    Win32InstallerTrust trust;
+    CInstallerVerifier verifier(trust, BuiltInPrerequisiteTrust());
+    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, systemInfo,
+                          verifier};
 
     Win32AppSystem system;
     Win32WizardRun wizard(engine);

@@ -1,9 +1,47 @@
-// The status callback of a URL download: keeps the parent window for dialogs, accepts every security
-// problem as "not handled" and reports no progress.
+// The status callback of a URL download: keeps the parent window for dialogs, reads the HTTP status, and
+// aborts on every security problem without asking anyone.
 #include "system/win32/BindStatusHandler.h"
+
+#include <shlwapi.h>
 
 const IID IID_IBindStatusHandler = {0xC3CDC9FB, 0x79B8, 0x487D, {0xB3, 0x51, 0x51, 0x7E, 0x8D, 0x18, 0x03, 0xF7}};
 const CLSID CLSID_BindStatusHandler = {0x5E0C8A41, 0x2D37, 0x4B6F, {0x9A, 0x1C, 0x7F, 0x3B, 0x52, 0xE8, 0x04, 0xD6}};
+
+namespace {
+
+bool StartsWith(LPCWSTR text, const wchar_t* prefix)
+{
+    return text && StrCmpNIW(text, prefix, lstrlenW(prefix)) == 0;
+}
+
+}  // namespace
+
+CBindStatusHandler::CBindStatusHandler(const wchar_t* url) : secureUrl_(StartsWith(url, L"https:")) {}
+
+CBindStatusHandler::~CBindStatusHandler()
+{
+    if (binding_) binding_->Release();
+}
+
+// Whether the binding's current address (after any redirects) is no longer HTTPS. Wine follows a redirect
+// from HTTPS to HTTP without a security problem and without telling the callback about the redirect; the
+// address is what shows it there. Where the binding cannot tell its address, the other checks stand alone.
+bool CBindStatusHandler::ResponseLeftHttps()
+{
+    constexpr DWORD kOptionUrl = 34;  // INTERNET_OPTION_URL
+    IWinInetInfo* info = nullptr;
+    if (!binding_ || FAILED(binding_->QueryInterface(IID_IWinInetInfo, reinterpret_cast<void**>(&info))) || !info)
+        return false;
+    BYTE buffer[4100] = {};
+    DWORD size = sizeof buffer - 4;
+    const HRESULT hr = info->QueryOption(kOptionUrl, buffer, &size);
+    info->Release();
+    if (hr != S_OK || size < 2) return false;
+    // The address comes as UTF-16 or as ANSI text depending on the implementation. It starts with an ASCII
+    // letter, so a zero second byte means UTF-16.
+    if (buffer[1] == 0) return StrCmpNIW(reinterpret_cast<const wchar_t*>(buffer), L"https:", 6) != 0;
+    return StrCmpNIA(reinterpret_cast<const char*>(buffer), "https:", 6) != 0;
+}
 
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::QueryInterface(REFIID iid, void** object)
 {
@@ -14,6 +52,8 @@ HRESULT STDMETHODCALLTYPE CBindStatusHandler::QueryInterface(REFIID iid, void** 
         *object = static_cast<IBindStatusCallback*>(this);
     } else if (IsEqualIID(iid, IID_IHttpSecurity) || IsEqualIID(iid, IID_IWindowForBindingUI)) {
         *object = static_cast<IHttpSecurity*>(this);
+    } else if (IsEqualIID(iid, IID_IHttpNegotiate)) {
+        *object = static_cast<IHttpNegotiate*>(this);
     } else {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -37,11 +77,32 @@ HRESULT STDMETHODCALLTYPE CBindStatusHandler::SetParentWindow(HWND window)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStartBinding(DWORD, IBinding*) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStartBinding(DWORD, IBinding* binding)
+{
+    if (binding) binding->AddRef();
+    if (binding_) binding_->Release();
+    binding_ = binding;
+    return S_OK;
+}
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::GetPriority(LONG*) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnLowResource(DWORD) { return S_OK; }
-HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnProgress(ULONG, ULONG, ULONG, LPCWSTR) { return S_OK; }
-HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStopBinding(HRESULT, LPCWSTR) { return S_OK; }
+
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR statusText)
+{
+    // The status text of a redirect is the new address.
+    if (statusCode == BINDSTATUS_REDIRECTING && secureUrl_ && !StartsWith(statusText, L"https:")) {
+        InterlockedExchange(&securityProblem_, 1);
+        return E_ABORT;
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnStopBinding(HRESULT, LPCWSTR)
+{
+    if (binding_) binding_->Release();
+    binding_ = nullptr;
+    return S_OK;
+}
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnObjectAvailable(REFIID, IUnknown*) { return S_OK; }
@@ -52,4 +113,25 @@ HRESULT STDMETHODCALLTYPE CBindStatusHandler::GetWindow(REFGUID, HWND* window)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnSecurityProblem(DWORD) { return S_FALSE; }
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnSecurityProblem(DWORD)
+{
+    InterlockedExchange(&securityProblem_, 1);
+    return E_ABORT;
+}
+
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders)
+{
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBindStatusHandler::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders)
+{
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    InterlockedExchange(&responseCode_, static_cast<LONG>(responseCode));
+    if (secureUrl_ && ResponseLeftHttps()) {
+        InterlockedExchange(&securityProblem_, 1);
+        return E_ABORT;
+    }
+    return responseCode == 200 ? S_OK : E_ABORT;
+}

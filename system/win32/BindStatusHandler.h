@@ -1,5 +1,5 @@
-// The status callback of a URL download: keeps the parent window for dialogs, accepts every security
-// problem as "not handled" and reports no progress.
+// The status callback of a URL download: keeps the parent window for dialogs, reads the HTTP status, and
+// aborts on every security problem (certificate errors, a redirect from HTTPS to HTTP) without asking anyone.
 #pragma once
 
 #include <windows.h>
@@ -15,10 +15,14 @@ struct IBindStatusHandler : public IUnknown {
 
 // A reference-counted COM object created directly with new (not through COM activation), starting with a
 // count of 0. Interfaces: IBindStatusHandler, IBindStatusCallback, IHttpSecurity (and IWindowForBindingUI,
-// the same pointer); IUnknown is the IBindStatusHandler pointer.
-class CBindStatusHandler final : public IBindStatusHandler, public IBindStatusCallback, public IHttpSecurity {
+// the same pointer), IHttpNegotiate; IUnknown is the IBindStatusHandler pointer.
+class CBindStatusHandler final : public IBindStatusHandler,
+                                 public IBindStatusCallback,
+                                 public IHttpSecurity,
+                                 public IHttpNegotiate {
 public:
-    CBindStatusHandler() = default;
+    // url: the address being downloaded, to recognise a redirect from HTTPS to HTTP.
+    explicit CBindStatusHandler(const wchar_t* url);
     CBindStatusHandler(const CBindStatusHandler&) = delete;
     CBindStatusHandler& operator=(const CBindStatusHandler&) = delete;
 
@@ -30,11 +34,13 @@ public:
     // IBindStatusHandler
     HRESULT STDMETHODCALLTYPE SetParentWindow(HWND window) override;
 
-    // IBindStatusCallback: every method returns S_OK and does nothing.
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override;
+    // IBindStatusCallback: every method returns S_OK and does nothing, except that OnStartBinding keeps the
+    // binding until OnStopBinding (to ask it for the address the response came from) and OnProgress aborts a
+    // redirect from HTTPS to HTTP.
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override;
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override;
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override;
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR statusText) override;
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override;
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override;
     HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
@@ -42,12 +48,26 @@ public:
 
     // IWindowForBindingUI: the stored parent window.
     HRESULT STDMETHODCALLTYPE GetWindow(REFGUID reason, HWND* window) override;
-    // IHttpSecurity: S_FALSE for every problem.
+    // IHttpSecurity: E_ABORT for every problem; the download ends and nobody is asked to click through.
     HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD problem) override;
 
+    // IHttpNegotiate: no extra request headers; the response's status is kept, and anything but 200 aborts, as
+    // does a response to an HTTPS download that came over plain HTTP.
+    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override;
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override;
+
+    // The HTTP status of the last response (0: none seen), and whether a security problem ended the transfer.
+    DWORD ResponseCode() const { return responseCode_; }
+    bool SecurityProblem() const { return securityProblem_ != 0; }
+
 private:
-    ~CBindStatusHandler() = default;  // only Release destroys it
+    ~CBindStatusHandler();  // only Release destroys it
+    bool ResponseLeftHttps();
 
     LONG references_ = 0;
+    IBinding* binding_ = nullptr;
     HWND parentWindow_ = nullptr;
+    bool secureUrl_ = false;
+    volatile LONG responseCode_ = 0;
+    volatile LONG securityProblem_ = 0;
 };

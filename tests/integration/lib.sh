@@ -193,3 +193,33 @@ msi_install_package() {  # package path, properties...
     done
     fail "could not install $(basename "$1")"
 }
+
+# Test code-signing certificates, made with openssl once per test run under $WORK_DIR/runs (never kept in the
+# repository). Prints the folder that holds cert.pem (the self-signed certificate, subject CN given) and key.pem.
+signing_certificate() {  # common name
+    local dir="$WORK_DIR/runs/.certificates/${1//[^A-Za-z0-9]/_}"
+    if [ ! -f "$dir/cert.pem" ]; then
+        mkdir -p "$dir"
+        openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=$1" \
+            -addext "extendedKeyUsage=codeSigning" -keyout "$dir/key.pem" -out "$dir/cert.pem" >/dev/null 2>&1 ||
+            fail "openssl could not make a test certificate for $1"
+    fi
+    echo "$dir"
+}
+
+# Writes a copy of a program signed with osslsigncode by the test certificate of that common name. The default
+# name is the .NET installer's expected signer in a build without a hash list.
+sign_copy() {  # source, destination, [common name]
+    local dir
+    dir=$(signing_certificate "${3:-Microsoft Corporation}")
+    mkdir -p "$(dirname "$2")"
+    rm -f "$2"
+    osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -in "$1" -out "$2" >/dev/null ||
+        fail "osslsigncode could not sign $1"
+}
+
+# A stand-in prerequisite installer (tests/tools, default fakeinstaller) under an installer's file name, signed
+# so that Setup.exe's signature rule lets it run.
+provide_signed_standin() {  # folder, file name, [tool]
+    sign_copy "$TOOLS_DIR/${3:-fakeinstaller}.exe" "$1/$2"
+}

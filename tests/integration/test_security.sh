@@ -29,28 +29,36 @@ sec_wait_for() {
 
 # DLLs that record their loading, planted beside Setup.exe under the names of DLLs it or its system DLLs load:
 # msi.dll and urlmon.dll (with the functions Setup.exe once imported from them), uxtheme.dll (which the common
-# controls load), wininet.dll (which urlmon loads to download) and wintrust.dll (which msi.dll loads). Under Wine
-# only a name given native-first order is searched beside the program, as Windows searches one that is not a
-# KnownDLL. The run's exit code is the same as without them.
+# controls load), wininet.dll (which urlmon loads to download), and wintrust.dll and crypt32.dll (which the
+# signature check of a prerequisite installer loads, and msi.dll too). Under Wine only a name given native-first
+# order is searched beside the program, as Windows searches one that is not a KnownDLL. The run's exit code is
+# the same as without them.
 test_planted_dlls_are_never_loaded() {
     new_prefix
     stage_setup
-    # Nothing listens on the download port: the .NET download fails after three attempts.
+    # The .NET installer in REDISTDIR is signed by another name than the expected one: its signature is checked
+    # (wintrust.dll and crypt32.dll are loaded) and refused. Nothing listens on the download port: the download
+    # then fails after three attempts.
+    sign_copy "$TOOLS_DIR/fakeinstaller.exe" "$TEST_DIR/media/redist/$SEC_DOTNET" "Someone Else"
     run_setup /passive
     local without="$EXIT_CODE"
     assert_eq "$without" "2148270088" "exit code without planted DLLs"
     local planted="$TOOLS_DIR/planted" name
     cp "$planted/msi.dll" "$planted/urlmon.dll" "$TEST_DIR/media/"
-    for name in uxtheme wininet wintrust; do cp "$planted/plain.dll" "$TEST_DIR/media/$name.dll"; done
+    for name in uxtheme wininet wintrust crypt32; do cp "$planted/plain.dll" "$TEST_DIR/media/$name.dll"; done
     rm -f "$(setup_log)"
-    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msi,urlmon,uxtheme,wininet,wintrust=n,b" run_setup /passive
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msi,urlmon,uxtheme,wininet,wintrust,crypt32=n,b" run_setup /passive
     assert_eq "$EXIT_CODE" "$without" "exit code with planted DLLs"
     if [ -f "$WINEPREFIX/drive_c/planted-loads.txt" ]; then
         fail "planted DLLs were loaded: $(tr -d '\r' <"$WINEPREFIX/drive_c/planted-loads.txt" | tr '\n' ' ')"
     fi
-    # Windows Installer was asked (the package was read) and the download was tried, with the system's DLLs.
+    # Windows Installer was asked (the package was read), the signature checked and its signer's name read
+    # (0x800B010F: not the expected signer), and the download was tried, all with the system's DLLs.
     assert_lines_in_order "$(normalized_log)" "BootStrapper|Not installed" \
+        "ResourceExtractor|Verification failed: <MEDIA>redist\\$SEC_DOTNET (800b010f)" \
         "ResourceExtractor|Download failed: 800c0008" "BootStrapper|Done"
+    if log_entries | grep -q '^SystemLibrary|'; then fail "a system DLL could not be loaded: $(log_entries | grep '^SystemLibrary|')"; fi
+    assert_eq "$(installer_calls)" "" "installers started"
     assert_temp_clean
 }
 
@@ -91,7 +99,7 @@ test_working_folder_is_private_and_exists_only_during_the_run() {
     new_prefix
     stage_setup
     mkdir -p "$TEST_DIR/media/redist"
-    cp "$TOOLS_DIR/holdinstaller.exe" "$TEST_DIR/media/redist/$SEC_DOTNET"
+    provide_signed_standin "$TEST_DIR/media/redist" "$SEC_DOTNET" holdinstaller
     (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit.txt") &
     local run=$!
     sec_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"

@@ -205,42 +205,50 @@ BATCH
 test_payload_sources_downloads_and_failures() {
     new_prefix
     trap stop_http_server EXIT
-    local served="$TEST_DIR/served" redist="$TEST_DIR/redist" keep="$TEST_DIR/keep" port temp setup
+    local served="$TEST_DIR/served" redist="$TEST_DIR/redist" keep="$TEST_DIR/keep" port temp setup list
     mkdir -p "$served/kelvaro/clients/Windows/redist" "$redist" "$keep"
     printf 'ghostscript installer\n' >"$served/kelvaro/clients/Windows/redist/gs950w64.exe"
     printf 'served installer\n' >"$served/kelvaro/clients/Windows/redist/ndp472.exe"
-    printf 'local copy\n' >"$redist/gs950w64.exe"
+    printf 'ghostscript installer\n' >"$redist/gs950w64.exe"
     printf 'cached copy\n' >"$(prefix_temp)/ndp472.exe"
+    # The files are verified against this list, in the format sha256sum writes. The copy in the temporary folder
+    # would pass as well: it is not taken all the same.
+    list="$TEST_DIR/prerequisites.sha256"
+    (cd "$served/kelvaro/clients/Windows/redist" && sha256sum gs950w64.exe ndp472.exe) >"$list"
     port=$(free_port)
     start_http_server "$served" "$port"
     temp=$(windows_temp)
     setup=$(winpath "$SETUP_EXE")
     local base="http://127.0.0.1:$port/kelvaro/clients/Windows/redist"
+    obtain() { probe obtain --hashes "$(winpath "$list")" "$@"; }
 
-    # 1. The local redistributables folder comes first; its file is never deleted.
+    # 1. The local redistributables folder comes first; its file is never deleted. While the verified file is
+    #    held nobody can open it for writing (32: ERROR_SHARING_VIOLATION).
     local expected
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
 resultPath: $(winpath "$redist")\\gs950w64.exe
 errorText: 
 filesToDelete: 0
+open for writing while held: 32
 log: ResourceExtractor|Temp path: ${temp}
 log: ResourceExtractor|Working folder: <WORK>
 log: ResourceExtractor|Local redist: $(winpath "$redist")\\gs950w64.exe
 log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")\\" "$base/gs950w64.exe" gs950w64.exe Ghostscript)")" \
-        "$expected" "local redistributable"
+    assert_text "$(work_normalized "$(obtain "$setup" "$(winpath "$redist")\\" "$base/gs950w64.exe" gs950w64.exe \
+        Ghostscript)")" "$expected" "local redistributable"
     assert_file "$redist/gs950w64.exe"
 
-    # 2. A file of that name in the temporary folder is anybody's: it is neither taken nor deleted; the installer
-    #    is downloaded into the working folder.
+    # 2. A file of that name in the temporary folder is anybody's: it is neither taken nor deleted, even when it
+    #    would pass; the installer is downloaded into the working folder and verified there.
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
 resultPath: <WORK>\\ndp472.exe
 errorText: 
 filesToDelete: 1
+open for writing while held: 32
 log: ResourceExtractor|Temp path: ${temp}
 log: ResourceExtractor|Working folder: <WORK>
 log: ResourceExtractor|Download: $base/ndp472.exe
@@ -249,40 +257,61 @@ log: ResourceExtractor|Delete: <WORK>\\ndp472.exe
 log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")" "$base/ndp472.exe" ndp472.exe \
+    assert_text "$(work_normalized "$(obtain "$setup" "$(winpath "$redist")" "$base/ndp472.exe" ndp472.exe \
         ".NET Framework 4.7.2" "$(winpath "$keep")")")" "$expected" "copy in the temporary folder"
     assert_eq "$(cat "$keep/ndp472.exe")" "served installer" "content used"
     assert_eq "$(cat "$(prefix_temp)/ndp472.exe")" "cached copy" "the copy in the temporary folder"
     rm -f "$(prefix_temp)/ndp472.exe"
 
-    # 3. A download from the server; the local folder has no such file.
-    rm -f "$redist/gs950w64.exe"
+    # 3. The local folder's copy was changed: it fails, stays where it is, and the download is taken.
+    printf 'changed\n' >"$redist/gs950w64.exe"
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
 resultPath: <WORK>\\gs950w64.exe
 errorText: 
 filesToDelete: 1
+open for writing while held: 32
 log: ResourceExtractor|Temp path: ${temp}
 log: ResourceExtractor|Working folder: <WORK>
+log: ResourceExtractor|Local redist: $(winpath "$redist")\\gs950w64.exe
+log: ResourceExtractor|Verification failed: $(winpath "$redist")\\gs950w64.exe (80096010)
 log: ResourceExtractor|Download: $base/gs950w64.exe
 log: ResourceExtractor|Local cached file: <WORK>\\gs950w64.exe
 log: ResourceExtractor|Delete: <WORK>\\gs950w64.exe
 log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")" "$base/gs950w64.exe" gs950w64.exe \
+    assert_text "$(work_normalized "$(obtain "$setup" "$(winpath "$redist")" "$base/gs950w64.exe" gs950w64.exe \
         Ghostscript "$(winpath "$keep")")")" "$expected" "download"
     cmp "$keep/gs950w64.exe" "$served/kelvaro/clients/Windows/redist/gs950w64.exe" || fail "downloaded content differs"
+    assert_eq "$(cat "$redist/gs950w64.exe")" "changed" "the local copy is left alone"
     assert_no_file "$(prefix_temp)/gs950w64.exe"
 
-    # 4. Observed Wine behaviour: an HTTP 404 answer counts as a successful download and the server's error
-    #    page is saved as the installer (Windows reports a failure instead).
-    local missing
-    missing=$(probe obtain "$setup" - "$base/eDocPrintPro.exe" eDocPrintPro.exe eDocPrintPro "$(winpath "$keep")")
-    assert_text "$(echo "$missing" | head -n 1)" "ObtainPayload: 0x00000000" "404 under Wine"
-    grep -q 'Error code: 404' "$keep/eDocPrintPro.exe" || fail "the saved file is not the error page"
-    grep -q '"GET /kelvaro/clients/Windows/redist/eDocPrintPro.exe HTTP/1.1" 404' "$TEST_DIR/http.log" ||
-        fail "the server did not answer 404"
+    # 4. An HTTP 404 answer with an error page (Wine's URLDownloadToFileW reports it as a success and saves the
+    #    page): the status read in the callback makes it a failed attempt (0x80190194), the page is deleted.
+    expected=$(cat <<LINES
+ObtainPayload: 0x80190194
+resultPath: 
+errorText: Could not download: \\r\\neDocPrintPro \\r\\n\\r\\n$base/eDocPrintPro.exe
+filesToDelete: 0
+log: ResourceExtractor|Temp path: ${temp}
+log: ResourceExtractor|Working folder: <WORK>
+log: ResourceExtractor|Download: $base/eDocPrintPro.exe
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Download: $base/eDocPrintPro.exe
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Download: $base/eDocPrintPro.exe
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Download failed: 80190194
+log: ResourceExtractor|Delete: <WORK>
+LINES
+)
+    assert_text "$(work_normalized "$(obtain "$setup" - "$base/eDocPrintPro.exe" eDocPrintPro.exe eDocPrintPro \
+        "$(winpath "$keep")")")" "$expected" "404"
+    assert_eq "$(grep -c '"GET /kelvaro/clients/Windows/redist/eDocPrintPro.exe HTTP/1.1" 404' "$TEST_DIR/http.log")" \
+        "3" "404 answers"
+    assert_no_file "$(prefix_temp)/eDocPrintPro.exe"
+    assert_no_file "$keep/eDocPrintPro.exe"
 
     # 5. The server is down: three attempts, one more failure line, and the error text from Setup.exe's string
     #    table. The address carries the built-in download prefix in its query, so the text shows the line break
@@ -308,7 +337,7 @@ log: ResourceExtractor|Download failed: 800c0008
 log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")" "$url" ndp472.exe ".NET Framework 4.7.2")")" "$expected" \
+    assert_text "$(work_normalized "$(obtain "$setup" "$(winpath "$redist")" "$url" ndp472.exe ".NET Framework 4.7.2")")" "$expected" \
         "server down"
     assert_no_file "$(prefix_temp)/ndp472.exe"
     assert_no_work_folder

@@ -21,6 +21,8 @@ related_products() {
         grep -o '{[0-9A-F-]*}' | grep -E "$CODE_66|$CODE_67|$CODE_68" | sort | tr '\n' ' '
 }
 
+provide_installer() { provide_signed_standin "$1" "$2"; }  # folder, file name
+
 installer_exit_code() { echo "$1 $2" >>"$WINEPREFIX/drive_c/prereq-exitcodes.txt"; }
 
 msiexec_line() {  # operation, target, options, log file

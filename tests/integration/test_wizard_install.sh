@@ -15,11 +15,8 @@ WI_DOWNLOAD_PORT="${TEST_DOWNLOAD_PORT:-48213}"
 wi_client_dir() { echo "$WINEPREFIX/drive_c/Program Files/KELVARO/VOV Client"; }
 wi_calls() { tr -d '\r' <"$WINEPREFIX/drive_c/prereq-calls.log" 2>/dev/null; }
 
-# Places a stand-in installer (a program of tests/tools) under the file name in the folder.
-wi_provide() {  # folder, file name, program
-    mkdir -p "$1"
-    cp "$TOOLS_DIR/${3:-fakeinstaller}.exe" "$1/$2"
-}
+# Places a signed stand-in installer (a program of tests/tools) under the file name in the folder.
+wi_provide() { provide_signed_standin "$@"; }  # folder, file name, program
 
 wi_exit_code() { echo "$1 $2" >>"$WINEPREFIX/drive_c/prereq-exitcodes.txt"; }
 

@@ -1,8 +1,10 @@
 // Stand-in for a prerequisite installer or uninstaller in the integration tests. Copied under the
 // real installer's file name, it appends "<its file name>|<its command line>" to C:\prereq-calls.log
 // and "<its file name>|<its current folder>" to C:\prereq-folders.log, and exits with the code that
-// C:\prereq-exitcodes.txt gives for its file name ("<name> <code>" lines,
-// names compared ignoring case); 0 when none is given.
+// C:\prereq-exitcodes.txt gives for its file name ("<name> <code>" lines, names compared ignoring case); 0 when
+// none is given. It also tries to open its own file for writing and for deletion (closing it again untouched)
+// and appends "<its file name>|write: <error>|delete: <error>" to C:\prereq-own-file.log, 0 standing for "it
+// could".
 #include <windows.h>
 
 #include <cstdio>
@@ -11,13 +13,28 @@
 
 namespace {
 
-std::wstring OwnFileName()
+std::wstring OwnPath()
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring full = path;
+    return path;
+}
+
+std::wstring OwnFileName()
+{
+    const std::wstring full = OwnPath();
     const size_t slash = full.find_last_of(L"\\/");
     return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
+// 0 when the own file opens with that access (it is closed again at once), else the Windows error.
+DWORD TryOwnFile(DWORD access)
+{
+    HANDLE file = CreateFileW(OwnPath().c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(file);
+    return 0;
 }
 
 void AppendUtf8(const wchar_t* path, const std::wstring& line)
@@ -43,6 +60,8 @@ int wmain()
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
     AppendUtf8(L"C:\\prereq-folders.log", name + L"|" + folder);
+    AppendUtf8(L"C:\\prereq-own-file.log", name + L"|write: " + std::to_wstring(TryOwnFile(GENERIC_WRITE)) +
+                                               L"|delete: " + std::to_wstring(TryOwnFile(DELETE)));
 
     int code = 0;
     if (FILE* codes = _wfopen(L"C:\\prereq-exitcodes.txt", L"r")) {

@@ -11,9 +11,17 @@
 //   read-string KEY VALUE                    ReadRegistryString on HKLM\KEY (64-bit view)
 //   extract SETUP.EXE OUTDIR ID=NAME...      ExtractResource("BIN", ID, NAME) from SETUP.EXE's resources;
 //                                            each file is copied to OUTDIR\NAME before the extractor deletes it
-//   obtain SETUP.EXE REDIST URL NAME DISPLAYNAME [KEEPDIR]
+//   obtain [--hashes LIST] [--signer NAME=SIGNER]... SETUP.EXE REDIST URL NAME DISPLAYNAME [KEEPDIR]
 //                                            ObtainPayload with REDIST as local folder ("-": none) and
-//                                            SETUP.EXE's string table; the result is copied to KEEPDIR
+//                                            SETUP.EXE's string table, verified by the hash list LIST (a
+//                                            sha256sum file) or else by the signature rule with those
+//                                            signers; while the result is held it tries to open it for
+//                                            writing, then copies it to KEEPDIR
+//   trust FILE                               Win32InstallerTrust on FILE: the path it resolves to and
+//                                            WinVerifyTrust's answer with the signer's common name
+//   download URL FILE                        Win32Downloader: URLDownloadToFileW's answer as Setup.exe
+//                                            sees it (HTTP status and security problems included)
+//   add-root-certificate FILE                adds the DER certificate FILE to the machine's "Root" store
 //   find-process NAME                        FindProcessByName
 //   terminate-clients                        TerminateClientProcesses
 //   service NAME start|stop...               StartStopService once per request, in one process
@@ -39,11 +47,14 @@
 #include "log/win32/Win32Log.h"
 #include "platform/win32/SafeFolders.h"
 #include "system/DriverStore.h"
+#include "system/HashList.h"
 #include "system/InstalledSoftware.h"
 #include "system/PayloadExtractor.h"
 #include "system/ProcessControl.h"
+#include "system/SignerRules.h"
 #include "system/win32/Win32Downloader.h"
 #include "system/win32/Win32FileSystem.h"
+#include "system/win32/Win32InstallerTrust.h"
 #include "system/win32/Win32Processes.h"
 #include "system/win32/Win32Registry.h"
 #include "system/win32/Win32Resources.h"
@@ -154,7 +165,9 @@ int Extract(const std::vector<std::wstring>& args)
         Win32Resources resources(module);
         Win32FileSystem files;
         Win32Downloader downloader;
-        CBinaryResourceExtractor extractor(resources, files, downloader);
+        Win32InstallerTrust trust;
+        CInstallerVerifier verifier(trust, PrerequisiteTrustPolicy{});
+        CBinaryResourceExtractor extractor(resources, files, downloader, verifier);
         for (size_t i = 3; i < args.size(); ++i) {
             const size_t equals = args[i].find(L'=');
             if (equals == std::wstring::npos) return Usage();
@@ -169,8 +182,60 @@ int Extract(const std::vector<std::wstring>& args)
     return 0;
 }
 
-int Obtain(const std::vector<std::wstring>& args)
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::wstring Utf16(const std::u32string& text)
 {
+    std::wstring out;
+    for (char32_t c : text) {
+        if (c > 0xFFFF) {
+            out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(c));
+        }
+    }
+    return out;
+}
+
+// The verification options in front of the obtain arguments; false (after a message) when they are bad.
+bool TakePolicy(std::vector<std::wstring>& args, PrerequisiteTrustPolicy& policy)
+{
+    std::vector<std::string> pairs;
+    while (args.size() > 2 && (args[1] == L"--hashes" || args[1] == L"--signer")) {
+        if (args[1] == L"--signer") {
+            pairs.push_back(ToUtf8(args[2]));
+        } else {
+            std::string text;
+            if (FILE* list = _wfopen(args[2].c_str(), L"rb")) {
+                char buffer[4096];
+                size_t count = 0;
+                while ((count = std::fread(buffer, 1, sizeof buffer, list)) > 0) text.append(buffer, count);
+                std::fclose(list);
+            }
+            const HashList parsed = ParseHashList(text);
+            if (!parsed.Ok()) {
+                Print("hash list: " + parsed.error);
+                return false;
+            }
+            policy.hashListGiven = true;
+            for (const HashListEntry& entry : parsed.entries) policy.hashes.push_back({Widen(entry.fileName), entry.sha256});
+        }
+        args.erase(args.begin() + 1, args.begin() + 3);
+    }
+    const SignerRules signers = ParseSignerRules(pairs);
+    if (!signers.Ok()) {
+        Print("signers: " + signers.error);
+        return false;
+    }
+    for (const SignerRule& rule : signers.rules) policy.signers.push_back({Widen(rule.fileName), Utf16(rule.signer)});
+    return true;
+}
+
+int Obtain(std::vector<std::wstring> args)
+{
+    PrerequisiteTrustPolicy policy;
+    if (!TakePolicy(args, policy)) return 2;
     if (args.size() < 6) return Usage();
     HMODULE module = LoadAsData(args[1]);
     if (!module) return 1;
@@ -178,20 +243,64 @@ int Obtain(const std::vector<std::wstring>& args)
         Win32Resources resources(module);
         Win32FileSystem files;
         Win32Downloader downloader;
-        CBinaryResourceExtractor extractor(resources, files, downloader);
+        Win32InstallerTrust trust;
+        CInstallerVerifier verifier(trust, policy);
+        CBinaryResourceExtractor extractor(resources, files, downloader, verifier);
         if (args[2] != L"-") extractor.localRedistFolder = args[2];
         std::wstring resultPath, errorText;
-        const uint32_t hr = extractor.ObtainPayload(resultPath, errorText, args[3], args[4], args[5]);
+        VerifiedFile installer;
+        const uint32_t hr = extractor.ObtainPayload(resultPath, errorText, args[3], args[4], args[5], installer);
         Print("ObtainPayload: " + Hex(hr));
         Print("resultPath: ", resultPath);
         Print("errorText: ", errorText);
         Print("filesToDelete: " + std::to_string(extractor.filesToDelete.size()));
+        if (installer.IsOpen()) {
+            HANDLE writer = CreateFileW(resultPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+            Print("open for writing while held: " + std::to_string(writer == INVALID_HANDLE_VALUE ? GetLastError() : 0));
+            if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+        }
         if (args.size() > 6 && !resultPath.empty()) {
             const std::wstring slash = resultPath.substr(resultPath.rfind(L'\\'));
             if (!CopyFileW(resultPath.c_str(), (args[6] + slash).c_str(), FALSE)) Print("copy failed: " + std::to_string(GetLastError()));
         }
+        installer.Close();
     }
     FreeLibrary(module);
+    return 0;
+}
+
+int AddRootCertificate(const std::wstring& path)
+{
+    std::vector<unsigned char> der;
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        unsigned char buffer[4096];
+        size_t count = 0;
+        while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) der.insert(der.end(), buffer, buffer + count);
+        std::fclose(file);
+    }
+    using AddFn = BOOL(WINAPI*)(LPCWSTR, const BYTE*, DWORD);
+    HMODULE crypt32 = LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    AddFn add = crypt32 ? reinterpret_cast<AddFn>(reinterpret_cast<void*>(
+                              GetProcAddress(crypt32, "CertAddEncodedCertificateToSystemStoreW")))
+                        : nullptr;
+    const BOOL added = add && !der.empty() && add(L"Root", der.data(), static_cast<DWORD>(der.size()));
+    Print("CertAddEncodedCertificateToSystemStore: " + std::to_string(added != FALSE));
+    return 0;
+}
+
+int Trust(const std::wstring& path)
+{
+    Win32InstallerTrust trust;
+    TrustFileHandle file = 0;
+    std::wstring resolved, signer;
+    const uint32_t open = trust.OpenForVerification(path, file, resolved);
+    Print("OpenForVerification: " + std::to_string(open));
+    if (open != 0) return 0;
+    Print("resolvedPath: ", resolved);
+    const uint32_t result = trust.CheckSignature(file, path, signer);
+    Print("CheckSignature: " + Hex(result) + " signer=" + ToUtf8(signer));
+    trust.Close(file);
     return 0;
 }
 
@@ -276,6 +385,13 @@ int Run(const std::vector<std::wstring>& args)
         return Extract(args);
     } else if (command == L"obtain") {
         return Obtain(args);
+    } else if (command == L"trust" && args.size() == 2) {
+        return Trust(args[1]);
+    } else if (command == L"add-root-certificate" && args.size() == 2) {
+        return AddRootCertificate(args[1]);
+    } else if (command == L"download" && args.size() == 3) {
+        Win32Downloader downloader;
+        Print("Download: " + Hex(downloader.Download(args[1], args[2], 0)));
     } else if (command == L"find-process" && args.size() == 2) {
         uint32_t id = 0;
         const std::string name = ToUtf8(args[1]);

@@ -462,6 +462,53 @@ TEST(InstallAction, FailedDownloadMarksThePrerequisiteAndStopsTheQueue)
     EXPECT_EQ(c.actionQueue.size(), 1u);
 }
 
+TEST(InstallAction, TheVerifiedInstallerIsHeldOpenUntilItHasExited)
+{
+    Machine m;
+    CInstallController& c = m.Controller();
+    c.extractor.localRedistFolder = L"C:\\R";
+    m.files.AddFile(L"C:\\R\\gs950w64.exe", "MZ signed");
+    // The folder is reached through a link: the program started is the held file where it really is.
+    m.trust.links[fake::Fold(L"C:\\R\\gs950w64.exe")] = L"D:\\Media\\redist\\gs950w64.exe";
+    std::vector<std::vector<std::wstring>> openAtStart;
+    m.launcher.onStart = [&m, &openAtStart](const std::wstring&) { openAtStart.push_back(m.trust.OpenPaths()); };
+    c.EnqueuePrerequisite(GhostscriptPrerequisite(true));
+    c.RunInstallActions();
+    EXPECT_EQ(c.lastResult, 0u);
+    EXPECT_EQ(m.launcher.commandLines, std::vector<std::wstring>{L"\"C:\\R\\gs950w64.exe\" /S "});
+    EXPECT_EQ(m.launcher.applications, std::vector<std::wstring>{L"D:\\Media\\redist\\gs950w64.exe"});
+    EXPECT_EQ(m.launcher.currentFolders, std::vector<std::wstring>{m.WorkFolder()});
+    EXPECT_EQ(openAtStart, std::vector<std::vector<std::wstring>>{{L"C:\\R\\gs950w64.exe"}});
+    EXPECT_EQ(m.trust.signatureChecks, std::vector<std::wstring>{L"C:\\R\\gs950w64.exe"});
+    EXPECT_EQ(m.launcher.waited.size(), 1u);
+    EXPECT_TRUE(m.trust.OpenPaths().empty()) << "closed after the wait";
+}
+
+// Nothing that fails verification runs: the action fails with the verification's result as a download failure.
+TEST(InstallAction, AnInstallerThatFailsEveryVerificationIsNeverRun)
+{
+    Machine m;
+    CInstallController& c = m.Controller();
+    c.extractor.localRedistFolder = L"C:\\R";
+    m.files.AddFile(L"C:\\R\\eDocPrintPro_x64.exe", "MZ unsigned");
+    m.trust.otherwise = {0x800B0100, L""};
+    m.downloader.otherwise = {0, true, "MZ unsigned"};
+    c.EnqueuePrerequisite(EDocPrintProPrerequisite(true, kEDocPrintProBasicSwitches));
+    c.EnqueueInstallProduct();
+    c.RunInstallActions();
+    EXPECT_EQ(c.lastResult, 0x800B0100u);
+    EXPECT_TRUE(c.downloadFailed);
+    EXPECT_EQ(c.failedPrerequisite, EDocPrintPro);
+    EXPECT_EQ(c.downloadErrorText, L"Could not download: \r\neDocPrintPro v4.1.1 free \r\n\r\n"
+                                   L"https://download.kelvaro.com/kelvaro/clients/\r\nWindows/redist/"
+                                   L"eDocPrintPro_x64_v4.1.1.0.exe");
+    EXPECT_EQ(m.downloader.calls.size(), 3u);
+    EXPECT_TRUE(m.launcher.commandLines.empty());
+    EXPECT_TRUE(m.files.Has(L"C:\\R\\eDocPrintPro_x64.exe")) << "the administrator's file stays";
+    EXPECT_FALSE(m.files.Has(m.WorkFolder() + L"\\eDocPrintPro_x64.exe")) << "failed downloads are deleted";
+    EXPECT_TRUE(m.trust.OpenPaths().empty());
+}
+
 TEST(InstallController, WorkerThreadRunsTheQueueAndPublishesWholeJobTexts)
 {
     Machine m;

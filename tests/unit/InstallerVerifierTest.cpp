@@ -108,6 +108,7 @@ TEST_F(InstallerVerifierTest, APassingFileStaysOpenUntilItsOwnerClosesIt)
     EXPECT_EQ(verifier.Verify(path, kDotNet, verified), 0u);
     EXPECT_TRUE(verified.IsOpen());
     EXPECT_EQ(verified.Path(), path);
+    EXPECT_EQ(verified.ResolvedPath(), path);
     EXPECT_EQ(trust.opened, std::vector<std::wstring>{path});
     EXPECT_EQ(trust.OpenPaths(), std::vector<std::wstring>{path});
     EXPECT_GE(trust.reads, 3) << "read in pieces up to the end";
@@ -117,6 +118,7 @@ TEST_F(InstallerVerifierTest, APassingFileStaysOpenUntilItsOwnerClosesIt)
 
     VerifiedFile moved = std::move(verified);
     EXPECT_FALSE(verified.IsOpen());
+    EXPECT_EQ(moved.Path(), path);
     EXPECT_EQ(trust.OpenPaths().size(), 1u);
     moved.Close();
     EXPECT_TRUE(trust.OpenPaths().empty());
@@ -126,6 +128,7 @@ TEST_F(InstallerVerifierTest, APassingFileStaysOpenUntilItsOwnerClosesIt)
 TEST_F(InstallerVerifierTest, ASignedFileIsCheckedThroughTheOpenHandle)
 {
     files.AddFile(path, "MZ signed");
+    trust.links[fake::Fold(path)] = L"E:\\Elsewhere\\setup.exe";
     trust.SetSignature(path, 0, L"Microsoft Corporation");
     CInstallerVerifier verifier(trust, SignaturePolicy());
     VerifiedFile verified;
@@ -133,6 +136,8 @@ TEST_F(InstallerVerifierTest, ASignedFileIsCheckedThroughTheOpenHandle)
     EXPECT_TRUE(verified.IsOpen());
     EXPECT_EQ(trust.signatureChecks, std::vector<std::wstring>{path});
     EXPECT_EQ(trust.reads, 0);
+    EXPECT_EQ(verified.Path(), path);
+    EXPECT_EQ(verified.ResolvedPath(), L"E:\\Elsewhere\\setup.exe") << "the file that was checked is the one to run";
     { VerifiedFile gone = std::move(verified); }
     EXPECT_TRUE(trust.OpenPaths().empty()) << "destruction closes";
 }

@@ -30,7 +30,7 @@ protected:
         resources.payloads[{L"BIN", 131}] = "MZ cleanup tool";
         resources.strings[170] = L"Could not download: \r\n%s \r\n\r\n%s";
         downloader.otherwise = {0, true, "installer"};
-        extractor = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+        extractor = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader, verifier);
     }
 
     std::vector<std::string> Lines() { return log.Texts("ResourceExtractor"); }
@@ -39,6 +39,9 @@ protected:
     FakeFileSystem files;
     FakeResources resources;
     FakeDownloader downloader{files};
+    FakeInstallerTrust trust{files};
+    CInstallerVerifier verifier{trust, PrerequisiteTrustPolicy{}};
+    VerifiedFile installer;
     std::unique_ptr<CBinaryResourceExtractor> extractor;
 
     const std::wstring url = std::wstring(DownloadBaseUrl) + L"Windows/redist/gs950w64.exe";
@@ -102,7 +105,7 @@ TEST_F(PayloadExtractorTest, WorkingFolderTakesAnotherNameWhenOneIsTakenAndFails
         }
         std::vector<std::string> lines;
         {
-            CBinaryResourceExtractor e(resources, fs, downloader);
+            CBinaryResourceExtractor e(resources, fs, downloader, verifier);
             EXPECT_EQ(e.workFolder, c.folder);
             EXPECT_EQ(e.extractError, c.error);
             EXPECT_EQ(fs.HasFolder(c.folder), !c.folder.empty());
@@ -110,7 +113,8 @@ TEST_F(PayloadExtractorTest, WorkingFolderTakesAnotherNameWhenOneIsTakenAndFails
             if (c.folder.empty()) {
                 EXPECT_EQ(e.ExtractResource(L"BIN", 130, L"a.msi"), L"");
                 std::wstring result, error;
-                EXPECT_NE(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+                EXPECT_NE(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
+                EXPECT_FALSE(installer.IsOpen());
                 EXPECT_TRUE(fs.writeCalls.empty());
             }
             lines = fresh.Texts("ResourceExtractor");
@@ -166,7 +170,7 @@ TEST_F(PayloadExtractorTest, APayloadThatCannotBeWrittenIsAnError)
         if (c.error != 0) fs.failWrite[path] = c.error;
         else fs.AddFile(path, "planted");
         const uint32_t expectedError = c.error != 0 ? c.error : kErrorFileExists;
-        CBinaryResourceExtractor e(resources, fs, downloader);
+        CBinaryResourceExtractor e(resources, fs, downloader, verifier);
         EXPECT_EQ(e.ExtractResource(L"BIN", 131, L"CleanupInstallation.exe"), L"");
         EXPECT_EQ(e.extractError, expectedError);
         EXPECT_TRUE(e.filesToDelete.empty());
@@ -199,10 +203,11 @@ TEST_F(PayloadExtractorTest, DestructionDeletesEveryRecordedFileInOrderThenTheWo
     const std::wstring a = extractor->ExtractResource(L"BIN", 130, L"a.msi");
     const std::wstring b = extractor->ExtractResource(L"BIN", 131, L"b.exe");
     std::wstring result, error;
-    ASSERT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
-    ASSERT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+    ASSERT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
+    ASSERT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
     files.AddFile(kWorkS + L"left by an installer.tmp");
     files.AddFile(L"C:\\unrelated.txt");
+    installer.Close();
     extractor.reset();
 
     // The download obtained twice is deleted twice; the second deletion fails without a trace.
@@ -238,13 +243,14 @@ TEST_F(PayloadExtractorTest, LocalRedistFolderComesFirstAndIsNeverDeleted)
         files.AddFile(cachePath);
         extractor->localRedistFolder = folder;
         std::wstring result, error = L"untouched";
-        EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+        EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
         EXPECT_EQ(result, L"D:\\media\\redist\\gs950w64.exe");
         EXPECT_EQ(error, L"untouched");
         EXPECT_EQ(Lines().back(), "Local redist: D:\\media\\redist\\gs950w64.exe");
     }
     EXPECT_TRUE(downloader.calls.empty());
     EXPECT_TRUE(extractor->filesToDelete.empty());
+    installer.Close();
     extractor.reset();
     EXPECT_TRUE(files.deleteCalls.empty());
 }
@@ -253,7 +259,7 @@ TEST_F(PayloadExtractorTest, WithoutALocalFolderTheDriveRootIsNotSearched)
 {
     files.AddFile(L"\\gs950w64.exe");
     std::wstring result, error;
-    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
     EXPECT_EQ(result, cachePath);
     EXPECT_EQ(downloader.calls.size(), 1u);
 }
@@ -264,13 +270,13 @@ TEST_F(PayloadExtractorTest, OnlyTheWorkingFolderIsTheCache)
     // A file of that name in the temporary folder is anybody's: it is neither used nor deleted.
     files.AddFile(kTemp + L"gs950w64.exe", "planted");
     std::wstring result, error;
-    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
     EXPECT_EQ(result, cachePath);
     EXPECT_EQ(downloader.calls.size(), 1u);
     EXPECT_EQ(files.Content(cachePath), "installer");
 
     // A copy this run put into its working folder is used again without a download.
-    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), 0u);
     EXPECT_EQ(result, cachePath);
     EXPECT_EQ(downloader.calls.size(), 1u);
     EXPECT_EQ(extractor->filesToDelete, (std::vector<std::wstring>{cachePath, cachePath}));
@@ -281,6 +287,7 @@ TEST_F(PayloadExtractorTest, OnlyTheWorkingFolderIsTheCache)
                                                "Already in cache: " + Narrow(cachePath),
                                                "Local cached file: " + Narrow(cachePath)};
     EXPECT_EQ(Lines(), expected);
+    installer.Close();
     extractor.reset();
     EXPECT_FALSE(files.Has(cachePath));
     EXPECT_EQ(files.Content(kTemp + L"gs950w64.exe"), "planted");
@@ -334,13 +341,16 @@ TEST_F(PayloadExtractorTest, DownloadAttemptsLogLinesAndResults)
         FakeFileSystem fs;
         fs.temp = kTemp;
         FakeDownloader dl(fs);
+        FakeInstallerTrust tr(fs);
+        CInstallerVerifier ve(tr, PrerequisiteTrustPolicy{});
+        VerifiedFile held;
         dl.script.assign(k.attempts.begin(), k.attempts.end());
         std::vector<std::string> lines;
         {
-            CBinaryResourceExtractor e(resources, fs, dl);
+            CBinaryResourceExtractor e(resources, fs, dl, ve);
             e.parentWindow = 0x1234;
             std::wstring result = L"untouched", error = L"untouched";
-            EXPECT_EQ(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript 9.50"), k.result);
+            EXPECT_EQ(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript 9.50", held), k.result);
             if (k.result == 0) {
                 EXPECT_EQ(result, cachePath);
                 EXPECT_EQ(fs.Content(cachePath), "x");
@@ -380,7 +390,7 @@ TEST_F(PayloadExtractorTest, ErrorTextBreaksTheAddressAfterEveryBaseUrl)
     downloader.otherwise = {0x800C0008, false, ""};
     for (const Case& c : cases) {
         std::wstring result, error;
-        EXPECT_EQ(extractor->ObtainPayload(result, error, c.url, L"x.exe", L".NET Framework 4.7.2"), 0x800C0008u);
+        EXPECT_EQ(extractor->ObtainPayload(result, error, c.url, L"x.exe", L".NET Framework 4.7.2", installer), 0x800C0008u);
         EXPECT_EQ(error, L"Could not download: \r\n.NET Framework 4.7.2 \r\n\r\n" + c.shown);
     }
     EXPECT_EQ(downloader.calls.size(), 9u);
@@ -391,10 +401,150 @@ TEST_F(PayloadExtractorTest, AnExceptionWhileObtainingGivesEFailWithoutTexts)
     downloader.otherwise = {0x800C0008, false, ""};
     resources.throwOnAccess = true;  // the error text cannot be loaded
     std::wstring result = L"untouched", error = L"untouched";
-    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), kEFail);
+    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", installer), kEFail);
     EXPECT_EQ(result, L"untouched");
     EXPECT_EQ(error, L"untouched");
     EXPECT_EQ(downloader.calls.size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+Sha256Digest DigestOf(const std::string& data)
+{
+    Sha256 hash;
+    hash.Update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    return hash.Final();
+}
+
+// The order of the sources with verification failures in between. The build's list pins gs950w64.exe to the
+// content "installer"; each row places files in the local folder and the cache, scripts the downloads and
+// gives the log lines after "Temp path" and what is left.
+TEST(PayloadVerificationTest, SourcesInOrderWithFailuresInBetween)
+{
+    using A = FakeDownloader::Attempt;
+    const std::wstring redist = L"D:\\media\\redist\\gs950w64.exe";
+    const std::wstring url = std::wstring(DownloadBaseUrl) + L"Windows/redist/gs950w64.exe";
+    const std::wstring cache = kWorkS + L"gs950w64.exe";
+    const std::string r = Narrow(redist), u = Narrow(url), c = Narrow(cache);
+    struct Case {
+        const char* what;
+        const char* redistContent;  // nullptr: no file
+        const char* cacheContent;
+        std::vector<A> downloads;
+        uint32_t result;
+        std::wstring resultPath;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"good local file", "installer", "installer", {}, 0, redist, {"Local redist: " + r}},
+        {"changed local file: left alone, the cache is next", "changed", "installer", {}, 0, cache,
+         {"Local redist: " + r, "Verification failed: " + r + " (80096010)", "Already in cache: " + c,
+          "Local cached file: " + c}},
+        {"changed local file and cache: the cache copy is one failed attempt", "changed", "changed",
+         {A{0, true, "installer"}}, 0, cache,
+         {"Local redist: " + r, "Verification failed: " + r + " (80096010)", "Already in cache: " + c,
+          "Verification failed: " + c + " (80096010)", "Download failed: 80096010", "Download: " + u,
+          "Local cached file: " + c}},
+        {"empty cache copy", nullptr, "", {A{0, true, "installer"}}, 0, cache,
+         {"Already in cache: " + c, "Verification failed: " + c + " (80096010)", "Download failed: 80096010",
+          "Download: " + u, "Local cached file: " + c}},
+        {"changed download three times: never taken", nullptr, nullptr,
+         {A{0, true, "changed"}, A{0, true, "changed"}, A{0, true, "changed"}}, 0x80096010, L"",
+         {"Download: " + u, "Verification failed: " + c + " (80096010)", "Download failed: 80096010",
+          "Download: " + u, "Verification failed: " + c + " (80096010)", "Download failed: 80096010",
+          "Download: " + u, "Verification failed: " + c + " (80096010)", "Download failed: 80096010",
+          "Download failed: 80096010"}},
+        {"error page, network failure, then the installer", nullptr, nullptr,
+         {A{0x80190194, true, "<html>404</html>"}, A{0x800C0008, false, ""}, A{0, true, "installer"}}, 0, cache,
+         {"Download: " + u, "Download failed: 80190194", "Download: " + u, "Download failed: 800c0008",
+          "Download: " + u, "Local cached file: " + c}},
+        {"truncated download, then a server failure last", "changed", nullptr,
+         {A{0, true, "instal"}, A{0, true, "installer!"}, A{0x800C0007, false, ""}}, 0x800C0007, L"",
+         {"Local redist: " + r, "Verification failed: " + r + " (80096010)", "Download: " + u,
+          "Verification failed: " + c + " (80096010)", "Download failed: 80096010", "Download: " + u,
+          "Verification failed: " + c + " (80096010)", "Download failed: 80096010", "Download: " + u,
+          "Download failed: 800c0007", "Download failed: 800c0007"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        LogFixture fresh;
+        fresh.Initialize();
+        FakeFileSystem fs;
+        fs.temp = kTemp;
+        FakeResources res;
+        res.strings[170] = L"Could not download: \r\n%s \r\n\r\n%s";
+        FakeDownloader dl(fs);
+        dl.script.assign(k.downloads.begin(), k.downloads.end());
+        FakeInstallerTrust trust(fs);
+        PrerequisiteTrustPolicy policy;
+        policy.hashListGiven = true;
+        policy.hashes = {{L"gs950w64.exe", DigestOf("installer")}};
+        CInstallerVerifier verifier(trust, policy);
+        if (k.redistContent) fs.AddFile(redist, k.redistContent);
+        if (k.cacheContent) fs.AddFile(cache, k.cacheContent);
+        std::vector<std::string> lines;
+        {
+            CBinaryResourceExtractor e(res, fs, dl, verifier);
+            e.localRedistFolder = L"D:\\media\\redist";
+            VerifiedFile held;
+            std::wstring result, error;
+            EXPECT_EQ(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript", held), k.result);
+            EXPECT_EQ(result, k.resultPath);
+            EXPECT_EQ(dl.calls.size(), k.downloads.size());
+            if (k.result == 0) {
+                EXPECT_TRUE(held.IsOpen());
+                EXPECT_EQ(held.Path(), k.resultPath);
+                EXPECT_EQ(trust.OpenPaths(), std::vector<std::wstring>{k.resultPath}) << "only the verified file";
+                EXPECT_EQ(fs.Content(k.resultPath), "installer");
+                EXPECT_EQ(error, L"");
+            } else {
+                EXPECT_FALSE(held.IsOpen());
+                EXPECT_TRUE(trust.OpenPaths().empty());
+                EXPECT_FALSE(fs.Has(cache)) << "no failed copy stays in the cache";
+                EXPECT_EQ(error.substr(0, 21), L"Could not download: \r");
+            }
+            // The administrator's file is never deleted, whatever it holds.
+            if (k.redistContent) {
+                EXPECT_EQ(fs.Content(redist), k.redistContent);
+            }
+            lines = fresh.Texts("ResourceExtractor");
+        }
+        ASSERT_FALSE(lines.empty());
+        std::vector<std::string> obtained(lines.begin() + 2, lines.end());
+        // Drop the deletion lines of the end.
+        while (!obtained.empty() && obtained.back().rfind("Delete: ", 0) == 0) obtained.pop_back();
+        EXPECT_EQ(obtained, k.lines);
+    }
+}
+
+// A cache copy that fails and cannot be deleted (another process holds it) fails every attempt, is not run, and
+// is recorded once for deletion at the end.
+TEST(PayloadVerificationTest, AnUndeletableFailedCopyIsRecordedOnce)
+{
+    LogFixture fresh;
+    fresh.Initialize();
+    FakeFileSystem fs;
+    fs.temp = kTemp;
+    FakeResources res;
+    FakeDownloader dl(fs);
+    FakeInstallerTrust trust(fs);
+    CInstallerVerifier verifier(trust, PrerequisiteTrustPolicy{});
+    // A copy this run put into its working folder, held by another process of the run (an installer's child).
+    const std::wstring cache = kWorkS + L"gs950w64.exe";
+    fs.AddFile(cache, "planted");
+    trust.SetSignature(cache, 0x800B0100, L"");
+    fs.failDelete = true;
+    CBinaryResourceExtractor e(res, fs, dl, verifier);
+    VerifiedFile held;
+    std::wstring result, error;
+    EXPECT_EQ(e.ObtainPayload(result, error, L"http://x/gs950w64.exe", L"gs950w64.exe", L"Ghostscript", held),
+              0x800B0100u);
+    EXPECT_TRUE(dl.calls.empty());
+    EXPECT_EQ(trust.signatureChecks.size(), 3u);
+    EXPECT_EQ(e.filesToDelete, std::vector<std::wstring>{cache});
+    EXPECT_FALSE(held.IsOpen());
 }
 
 }  // namespace

@@ -15,5 +15,7 @@ struct FakeEngineServices {
     FakeProcessList processes;
     FakeServiceApi services;
     FakeSystemInfo system;
-    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, system};
+    FakeInstallerTrust trust{files};
+    CInstallerVerifier verifier{trust, PrerequisiteTrustPolicy{}};
+    EngineServices engine{msi, registry, files, resources, downloader, launcher, processes, services, system, verifier};
 };

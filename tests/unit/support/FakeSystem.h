@@ -528,6 +528,7 @@ public:
     Signature otherwise{0, L"Test Signer"};
     std::map<std::wstring, uint32_t> openErrors;    // by folded path: the Windows error of the open
     std::map<std::wstring, uint32_t> readErrors;    // by folded path: the Windows error of the first read
+    std::map<std::wstring, std::wstring> links;     // by folded path: where a link on the way leads
     size_t readPiece = 7;                           // at most this many bytes per read
     std::vector<std::wstring> opened;               // every open, also refused ones
     std::vector<std::wstring> signatureChecks;      // paths given to CheckSignature
@@ -544,7 +545,7 @@ public:
         return paths;
     }
 
-    uint32_t OpenForVerification(const std::wstring& path, TrustFileHandle& file) override
+    uint32_t OpenForVerification(const std::wstring& path, TrustFileHandle& file, std::wstring& resolvedPath) override
     {
         opened.push_back(path);
         auto e = openErrors.find(fake::Fold(path));
@@ -552,6 +553,8 @@ public:
         if (!files_.Has(path)) return 2;  // ERROR_FILE_NOT_FOUND
         file = next_++;
         open_[file] = {path, files_.Content(path), 0};
+        auto link = links.find(fake::Fold(path));
+        resolvedPath = link == links.end() ? path : link->second;
         files_.locked.insert(fake::Fold(path));
         return 0;
     }
