@@ -1,5 +1,6 @@
 // The status callback of a URL download: keeps the parent window for dialogs, accepts every security
-// problem as "not handled" and reports no progress.
+// problem as "not handled", remembers the announced length, and ends a transfer that stalls or is
+// redirected in a loop.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +19,7 @@ struct IBindStatusHandler : public IUnknown {
 // the same pointer); IUnknown is the IBindStatusHandler pointer.
 class CBindStatusHandler final : public IBindStatusHandler, public IBindStatusCallback, public IHttpSecurity {
 public:
-    CBindStatusHandler() = default;
+    CBindStatusHandler();
     CBindStatusHandler(const CBindStatusHandler&) = delete;
     CBindStatusHandler& operator=(const CBindStatusHandler&) = delete;
 
@@ -30,11 +31,13 @@ public:
     // IBindStatusHandler
     HRESULT STDMETHODCALLTYPE SetParentWindow(HWND window) override;
 
-    // IBindStatusCallback: every method returns S_OK and does nothing.
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override;
+    // IBindStatusCallback: every method returns S_OK. OnStartBinding keeps the binding until OnStopBinding, so
+    // that the transfer can be ended; OnProgress notes the time of the last news, the length announced for the
+    // body and the requests sent, and ends the transfer when it was redirected too often.
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override;
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override;
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override;
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override;
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override;
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override;
     HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
@@ -45,9 +48,31 @@ public:
     // IHttpSecurity: S_FALSE for every problem.
     HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD problem) override;
 
+    // Called from another thread while the download runs: ends the transfer when nothing arrived for
+    // stallMs milliseconds.
+    void AbortIfStalled(ULONGLONG stallMs);
+
+    bool Stalled();
+    bool RedirectLoop();
+    // The length of the body as the server announced it (0: not announced).
+    ULONGLONG AnnouncedBytes();
+
 private:
-    ~CBindStatusHandler() = default;  // only Release destroys it
+    ~CBindStatusHandler();  // only Release destroys it
+    // Marks the transfer as ended and gives the binding with a reference for the caller to abort outside the
+    // lock; null when there is none or it was ended already. Called with lock_ held.
+    IBinding* TakeBindingToAbort();
 
     LONG references_ = 0;
     HWND parentWindow_ = nullptr;
+
+    CRITICAL_SECTION lock_;
+    IBinding* binding_ = nullptr;
+    ULONGLONG lastNews_ = GetTickCount64();
+    ULONGLONG announced_ = 0;
+    ULONG requests_ = 0;
+    ULONG redirections_ = 0;
+    bool aborted_ = false;
+    bool stalled_ = false;
+    bool redirectLoop_ = false;
 };
