@@ -1,6 +1,7 @@
 // What the application object needs from the system at start-up.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,9 @@ public:
     virtual void InitializeOle() = 0;
     // Registers the common-control window classes (all classes).
     virtual void InitializeCommonControls() = 0;
-    // Registers the process with the Restart Manager for restart (no recovery).
-    virtual void RegisterForRestart() = 0;
+    // Registers the process with the Restart Manager for restart (no recovery) with these arguments (the command
+    // line without the program). Returns the HRESULT of RegisterApplicationRestart.
+    virtual uint32_t RegisterForRestart(const std::wstring& arguments) = 0;
     // The process's command line split by the platform's rules; element 0 is the program.
     virtual std::vector<std::wstring> Arguments() = 0;
     // Full path of the running executable.

@@ -7,13 +7,47 @@
 const wchar_t* const kBootstrapperVersion = L"6.7.3.319";
 
 namespace {
+
 const wchar_t* const kTag = L"BootStrapper";
+
+// Quotes one argument by the rules of CommandLineToArgvW: backslashes are literal except before a quote, where
+// each one and the quote are escaped by a backslash.
+std::wstring QuoteArgument(const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted.push_back(c);
+    }
+    // The closing quote must not be escaped by backslashes at the end.
+    quoted.append(backslashes * 2, L'\\');
+    quoted.push_back(L'"');
+    return quoted;
 }
+
+}  // namespace
 
 std::wstring FolderOfPath(const std::wstring& path)
 {
     const size_t slash = path.rfind(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring RestartArguments(const std::vector<std::wstring>& arguments)
+{
+    std::wstring line;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (i > 1) line.push_back(L' ');
+        line += QuoteArgument(arguments[i]);
+    }
+    return line;
 }
 
 bool CBootStrapperApp::StartUp()
@@ -24,10 +58,14 @@ bool CBootStrapperApp::StartUp()
 
     system_.InitializeOle();
     system_.InitializeCommonControls();
-    system_.RegisterForRestart();
+    const std::vector<std::wstring> arguments = system_.Arguments();
+    // A run that Windows restarts must do what this one was asked to do: an unattended run stays unattended.
+    if (const uint32_t error = system_.RegisterForRestart(RestartArguments(arguments)); error != 0) {
+        LogFormat(kTag, L"Restart registration failed. Error: 0x%x", error);
+    }
 
     CMyCommandLineParser parser;
-    parser.ParseArguments(system_.Arguments());
+    parser.ParseArguments(arguments);
     options_ = parser.Options();
 
     executablePath_ = system_.ModulePath();

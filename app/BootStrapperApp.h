@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/AppSystem.h"
 #include "app/SetupOptions.h"
@@ -36,6 +37,10 @@ private:
     std::wstring executableFolder_;
     uint32_t exitCode_ = 0;
 };
+
+// The arguments after the program, each quoted so that the platform's rules of splitting a command line give them
+// back unchanged, joined by blanks: the command line a restarted run gets.
+std::wstring RestartArguments(const std::vector<std::wstring>& arguments);
 
 // The folder of a path up to and including its last backslash; empty without a backslash.
 std::wstring FolderOfPath(const std::wstring& path);

@@ -55,8 +55,11 @@ uint32_t CWizardRun::Run(CInstallController& controller)
         LogMessage(kTag, L"Trigger reboot");
         rebootTriggered = triggerReboot();
     }
-    if (result != kIdWizFinish) return kExitUserCancelled;
-    return rebootTriggered ? kExitRebootInitiated : QueueExitCode(controller);
+    if (rebootTriggered) return kExitRebootInitiated;
+    // Once the queue has run, closing the finish page (close box, Escape) reports what the queue did, as Finish
+    // does; before that, every way out of the wizard is a cancellation.
+    if (result == kIdWizFinish || controller.queueStarted) return QueueExitCode(controller);
+    return kExitUserCancelled;
 }
 
 bool TriggerReboot(IShutdownApi& shutdown)

@@ -48,9 +48,9 @@ class CWizardRun : public IWizardRun {
 public:
     explicit CWizardRun(IWizardHost& host) : host_(host) {}
 
-    // Shows the wizard for the controller's install state, again after every language change. Returns 1602 when
-    // the wizard was cancelled or closed, 1641 when Finish triggered a reboot, else the exit code of the queue it
-    // ran.
+    // Shows the wizard for the controller's install state, again after every language change. Returns 1641 when
+    // Finish triggered a reboot, else the exit code of the queue once the queue has run (whether the wizard then
+    // ended by Finish or was closed), and 1602 when the wizard was cancelled or closed before.
     uint32_t Run(CInstallController& controller) override;
 
     // The language of the next pass: 0 until the user chooses one, then that language's Windows id.

@@ -1,6 +1,8 @@
 // The one install controller: install mode, queue operations, the run loop and the feature lists.
 #include "engine/InstallController.h"
 
+#include <algorithm>
+
 #include "log/Log.h"
 #include "resource.h"
 #include "system/DriverStore.h"
@@ -148,32 +150,64 @@ std::wstring CInstallController::CurrentJobDescription()
     return currentJobDescription;
 }
 
+uint32_t CInstallController::RunAction(CInstallAction action)
+{
+    const bool productAction = action.kind == RepairInstalledProductViaMsiExec ||
+                               action.kind == ModifyInstalledProductViaMsiExec ||
+                               action.kind == InstallProductViaMsiExec;
+    // The client is not started while a reboot is pending.
+    if (rebootRequired && productAction) action.runAfterInstall = false;
+    LogFormat(kTag, L"Run: %s", action.displayName);
+    uint32_t result = action.Execute(downloadErrorText);
+    if (result == kRebootRequired) {
+        LogMessage(kTag, L"Component was installed, but reboot is required");
+        rebootRequired = true;
+        result = 0;
+    }
+    if (action.downloadFailed) {
+        downloadFailed = true;
+        failedPrerequisite = action.prerequisiteKind;
+    }
+    LogFormat(kTag, L"Result of %s: %x", action.displayName, result);
+    return result;
+}
+
 void CInstallController::RunInstallActions()
 {
+    // Services that this run stopped and has not started again.
+    std::vector<std::wstring> stoppedServices;
     while (!actionQueue.empty()) {
-        CInstallAction action = actionQueue.front();
-        const bool productAction = action.kind == RepairInstalledProductViaMsiExec ||
-                                   action.kind == ModifyInstalledProductViaMsiExec ||
-                                   action.kind == InstallProductViaMsiExec;
-        // The client is not started while a reboot is pending.
-        if (rebootRequired && productAction) action.runAfterInstall = false;
-        LogFormat(kTag, L"Run: %s", action.displayName);
-        uint32_t result = action.Execute(downloadErrorText);
-        if (result == kRebootRequired) {
-            LogMessage(kTag, L"Component was installed, but reboot is required");
-            rebootRequired = true;
-            result = 0;
+        const CInstallAction action = actionQueue.front();
+        lastResult = RunAction(action);
+        if (action.kind == StartServiceAction) {
+            auto found = std::find(stoppedServices.begin(), stoppedServices.end(), action.serviceName);
+            if (!action.start) stoppedServices.push_back(action.serviceName);
+            else if (found != stoppedServices.end()) stoppedServices.erase(found);
         }
-        if (action.downloadFailed) {
-            downloadFailed = true;
-            failedPrerequisite = action.prerequisiteKind;
-        }
-        lastResult = result;
-        LogFormat(kTag, L"Result of %s: %x", action.displayName, result);
         actionQueue.pop_front();
-        if (lastResult != 0) break;
+        if (lastResult != 0) {
+            StartStoppedServices(stoppedServices);
+            break;
+        }
     }
     running = false;
+}
+
+void CInstallController::StartStoppedServices(std::vector<std::wstring>& stoppedServices)
+{
+    // A failed eDocPrintPro installer must not leave the Print Spooler stopped: the queued start of each stopped
+    // service runs as it would have, and the failure stays the run's result. The other records stay unrun.
+    for (auto record = actionQueue.begin(); record != actionQueue.end() && !stoppedServices.empty();) {
+        auto stopped = std::find(stoppedServices.begin(), stoppedServices.end(), record->serviceName);
+        if (record->kind != StartServiceAction || !record->start || stopped == stoppedServices.end()) {
+            ++record;
+            continue;
+        }
+        stoppedServices.erase(stopped);
+        const CInstallAction start = *record;
+        record = actionQueue.erase(record);
+        RunAction(start);
+    }
 }
 
 uint32_t CInstallController::InstallWorkerThread(void* parameter)

@@ -62,7 +62,8 @@ public:
     void EnqueueCleanTool();
     void ClearInstallActionQueue();
 
-    // Runs the queue front to back on the calling thread; stops after the first failure.
+    // Runs the queue front to back on the calling thread; stops after the first failure, but first starts the
+    // services that the run stopped (their queued start actions) so that none is left stopped.
     void RunInstallActions();
     // Thread entry of the wizard's worker: the argument is the controller. Returns 0.
     static uint32_t InstallWorkerThread(void* controller);
@@ -97,6 +98,9 @@ public:
     std::wstring cleanToolPath;
     std::deque<CInstallAction> actionQueue;
     std::atomic<bool> running{false};
+    // Set by the wizard's progress page when it starts the queue: from then on the wizard's exit code is the
+    // queue's, however the wizard is closed.
+    bool queueStarted = false;
     bool isX64Windows = false;
     uint32_t lastResult = 0;
     std::wstring downloadErrorText;
@@ -130,6 +134,9 @@ private:
     CInstallAction NewAction(InstallActionKind kind) { return CInstallAction(kind, &extractor, this); }
     CInstallAction NewProductAction(InstallActionKind kind);
     void Enqueue(const CInstallAction& action) { actionQueue.push_back(action); }
+    // Runs one record and logs it; maps 3010 to 0 with rebootRequired and notes a failed download.
+    uint32_t RunAction(CInstallAction action);
+    void StartStoppedServices(std::vector<std::wstring>& stoppedServices);
     void DetectPrerequisites();
 
     EngineServices& services_;

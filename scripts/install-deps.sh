@@ -4,9 +4,21 @@ set -euo pipefail
 packages=(
     cmake make g++ googletest libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine wine64 msitools wixl
+    wine wine64 fonts-wine msitools wixl
     xvfb xdotool imagemagick x11-utils
     file python3 procps
+)
+# Files that the run command and the tests copy or call from the system, each with the package that
+# brings it. `wine` only recommends fonts-wine, so an install without recommends would miss it.
+required_files=(
+    "/usr/share/wine/fonts/tahoma.ttf fonts-wine"
+    "/usr/bin/wine wine"
+    "/usr/bin/Xvfb xvfb"
+    "/usr/bin/xdotool xdotool"
+    "/usr/bin/import imagemagick"
+    "/usr/bin/xdpyinfo x11-utils"
+    "/usr/bin/wixl wixl"
+    "/usr/bin/msiinfo msitools"
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -19,3 +31,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get update
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+for entry in "${required_files[@]}"; do
+    read -r path package <<<"$entry"
+    [ -e "$path" ] || { echo "Missing $path: the Debian package $package did not install it" >&2; exit 1; }
+done

@@ -20,7 +20,8 @@ echo "Wine prefix: $WINEPREFIX"
 wineboot -i >/dev/null 2>&1 || true
 # Wine's own Tahoma, which the wizard's dialog font and link control map to.
 mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
+    { echo "Wine's fonts are missing: install the Debian package fonts-wine" >&2; exit 1; }
 
 mkdir -p "$work/media/redist"
 cp "$build/win64/Setup.exe" "$work/media/Setup.exe"

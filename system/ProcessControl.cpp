@@ -1,7 +1,6 @@
 // Finding and ending processes by name, and starting or stopping a service.
 #include "system/ProcessControl.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "log/DebugTrace.h"
@@ -10,16 +9,26 @@ namespace {
 
 constexpr uint32_t kTerminationWaitMs = 30000;
 
-// Executable names are ANSI text; letters are compared without regard to case.
-bool EqualsIgnoreCase(const std::string& a, const char* b)
+uint32_t FoldAscii(uint32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+// The executable's file name against the wanted name, letters compared without regard to case. The file name is
+// compared as Windows gives it, not converted to ANSI first: a lookalike character never matches a letter.
+bool EqualsIgnoreCase(const std::wstring& fileName, const char* wanted)
 {
-    const size_t length = std::strlen(b);
-    if (a.size() != length) return false;
+    const size_t length = std::strlen(wanted);
+    if (fileName.size() != length) return false;
     for (size_t i = 0; i < length; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (FoldAscii(static_cast<uint32_t>(fileName[i])) != FoldAscii(static_cast<unsigned char>(wanted[i])))
             return false;
     }
     return true;
+}
+
+// The part of a path after its last backslash (or slash).
+std::wstring FileNamePart(const std::wstring& path)
+{
+    const size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? path : path.substr(separator + 1);
 }
 
 // Closes a process handle at the end of its scope.
@@ -92,12 +101,16 @@ bool FindProcessByName(IProcessList& processes, const char* name, uint32_t& proc
         if (id == 0) continue;
         ScopedProcess process(processes, processes.OpenForQuery(id));
         if (process.handle == 0) continue;
-        // A name that cannot be read shows as "<unknown>"; it must not keep the previous process's name,
-        // which could match the wanted one.
-        std::string baseName = "<unknown>";
-        if (!processes.FirstModuleBaseName(process.handle, baseName)) continue;
-        DebugTrace(baseName);
-        if (EqualsIgnoreCase(baseName, name)) {
+        // A name that cannot be read shows as "<unknown>" and never matches; it must not keep the previous
+        // process's name, which could match the wanted one.
+        std::wstring imagePath;
+        if (!processes.ImageFileName(process.handle, imagePath)) {
+            DebugTrace("<unknown>");
+            continue;
+        }
+        const std::wstring fileName = FileNamePart(imagePath);
+        DebugTrace(fileName);
+        if (EqualsIgnoreCase(fileName, name)) {
             DebugTrace("Gotcha");
             processId = id;
             found = true;

@@ -7,7 +7,8 @@
 #include "system/Processes.h"
 #include "system/Services.h"
 
-// Whether a process whose executable base name equals name (ignoring case) runs; its id in processId.
+// Whether a process runs whose executable's file name (the last part of its image path) equals name, ignoring the
+// case of letters; its id in processId.
 bool FindProcessByName(IProcessList& processes, const char* name, uint32_t& processId);
 
 // Ends the first running "KelvaroDiDerave.exe" and the first "KELVARO Vesk.exe".

@@ -29,10 +29,12 @@ public:
     virtual ~IProcessList() = default;
     // EnumProcesses into a table of 1024 ids; false when the enumeration fails.
     virtual bool EnumerateIds(std::vector<uint32_t>& ids) = 0;
-    // OpenProcess with PROCESS_QUERY_INFORMATION | PROCESS_VM_READ; 0 on failure.
+    // OpenProcess with PROCESS_QUERY_LIMITED_INFORMATION, which a 32-bit process is granted for a 64-bit one as
+    // well; 0 on failure.
     virtual ProcessHandle OpenForQuery(uint32_t id) = 0;
-    // The base name (narrow text, up to 260 characters) of the process's first module.
-    virtual bool FirstModuleBaseName(ProcessHandle process, std::string& name) = 0;
+    // QueryFullProcessImageNameW (Win32 path form): the full path of the process's executable; false when it cannot
+    // be read.
+    virtual bool ImageFileName(ProcessHandle process, std::wstring& path) = 0;
     // OpenProcess with PROCESS_TERMINATE | SYNCHRONIZE; 0 on failure (then lastError is set).
     virtual ProcessHandle OpenForTermination(uint32_t id) = 0;
     // Enables "SeDebugPrivilege" in the own process token; the outcome is not reported.

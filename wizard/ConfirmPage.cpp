@@ -1,5 +1,5 @@
-// The confirmation page: texts and Next verbs per install mode, the product action queued on Next, and the
-// shut-down of a running client before the installation starts.
+// The confirmation page: texts and Next verbs per install mode, the queue built on Next from the choices the
+// pages recorded, and the shut-down of a running client before the installation starts.
 #include "wizard/ConfirmPage.h"
 
 #include "engine/InstallController.h"
@@ -7,6 +7,7 @@
 #include "log/Log.h"
 #include "resource.h"
 #include "system/ProcessControl.h"
+#include "wizard/GhostscriptPage.h"
 
 namespace {
 
@@ -74,38 +75,61 @@ int CConfirmPage::OnWizardBack()
     CInstallController* controller = Controller();
     if (!controller) return kStayOnPage;
     const bool anyMissing = controller->needDotNet || controller->needGhostscript || controller->needEDocPrintPro;
+    int target = kDefaultNeighbour;
     switch (controller->installMode) {
     case InstallNewProduct:
     case UpdateExistingProduct:
     case ModifyExistingProduct:
-        return anyMissing ? IDD_PREREQUISITES : IDD_FEATURES;
+        target = anyMissing ? IDD_PREREQUISITES : IDD_FEATURES;
+        break;
     case RepairExistingProduct:
-        return IDD_REPAIR;
+        target = IDD_REPAIR;
+        break;
     default:
         switch (controller->installState) {
-        case LowerVersionInstalled: return IDD_UPDATE;
-        case SameVersionInstalled: return IDD_REPAIR;
-        case HigherVersionInstalled: return IDD_DOWNGRADE;
-        default: return kDefaultNeighbour;
+        case LowerVersionInstalled: target = IDD_UPDATE; break;
+        case SameVersionInstalled: target = IDD_REPAIR; break;
+        case HigherVersionInstalled: target = IDD_DOWNGRADE; break;
+        default: break;
         }
     }
+    // The pages the user goes back to or over record their choices again when they are passed forward; back on
+    // the prerequisites page, the legacy removals before it stay chosen.
+    if (target == IDD_PREREQUISITES) sheet->queueChoices.prerequisites = false;
+    else sheet->queueChoices.Forget();
+    return target;
 }
 
 int CConfirmPage::OnWizardNext()
 {
     CInstallController* controller = Controller();
     if (!controller) return kStayOnPage;
-    switch (controller->installMode) {
-    case InstallNewProduct:
-    case UpdateExistingProduct: controller->EnqueueInstallProduct(); break;
-    case RepairExistingProduct: controller->EnqueueRepairProduct(); break;
-    case ModifyExistingProduct: controller->EnqueueModifyProduct(); break;
-    case UnInstallExistingProduct: controller->EnqueueUninstallRelatedProducts(); break;
-    default: break;
-    }
+    AssembleInstallActionQueue(*controller);
     TerminateDiDerave();
     TerminateClientProcesses(controller->Services().processes);
     return controller->IsOutlookRunning() ? kDefaultNeighbour : IDD_PROGRESS;
+}
+
+void CConfirmPage::AssembleInstallActionQueue(CInstallController& controller)
+{
+    // Empty unless the user came back here from the running-applications page.
+    if (!controller.actionQueue.empty()) controller.ClearInstallActionQueue();
+    const QueueChoices& choices = sheet->queueChoices;
+    if (PrerequisitePagesActIn(controller.installMode)) {
+        for (const LegacyGhostscriptEntry& entry : choices.legacyRemovals) {
+            if (!entry.productCode.empty()) controller.EnqueueUninstallViaMsiExec(entry.displayName, entry.productCode);
+            else controller.EnqueueUninstallCommandLine(entry.displayName, entry.uninstallCommand);
+        }
+        if (choices.prerequisites) controller.EnqueuePrerequisites();
+    }
+    switch (controller.installMode) {
+    case InstallNewProduct:
+    case UpdateExistingProduct: controller.EnqueueInstallProduct(); break;
+    case RepairExistingProduct: controller.EnqueueRepairProduct(); break;
+    case ModifyExistingProduct: controller.EnqueueModifyProduct(); break;
+    case UnInstallExistingProduct: controller.EnqueueUninstallRelatedProducts(); break;
+    default: break;
+    }
 }
 
 void CConfirmPage::TerminateDiDerave()

@@ -1,5 +1,6 @@
-// The confirmation page: what is about to happen in the install mode and the mode's verb on Next; Next queues the
-// product action, asks a running client to quit and ends what remains of it.
+// The confirmation page: what is about to happen in the install mode and the mode's verb on Next; Next builds the
+// queue (the legacy removals and prerequisites the pages before recorded, then the product action), asks a
+// running client to quit and ends what remains of it.
 #pragma once
 
 #include "system/Processes.h"
@@ -14,6 +15,11 @@ public:
     int OnWizardNext() override;
     // Asks a running client to quit and waits up to ten seconds for it (see the free function).
     void TerminateDiDerave();
+
+private:
+    // Replaces the queue with the chosen actions in their order: legacy-Ghostscript removals, prerequisites, the
+    // product action of the mode. So every way back and forward again ends with each action queued once.
+    void AssembleInstallActionQueue(CInstallController& controller);
 };
 
 // The polite shut-down of the running client: when its semaphore exists, broadcasts the quit request and waits in

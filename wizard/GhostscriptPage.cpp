@@ -1,5 +1,5 @@
-// The legacy-Ghostscript page: lists the older installed versions, checked, and queues the removal of the
-// checked ones on Next; Back empties the queue.
+// The legacy-Ghostscript page: lists the older installed versions, checked, and records the checked ones for
+// removal on Next; Back empties the queue and forgets what the pages recorded.
 #include "wizard/GhostscriptPage.h"
 
 #include "engine/InstallController.h"
@@ -41,14 +41,13 @@ int CGhostscript::OnWizardNext()
 {
     CInstallController* controller = Controller();
     if (!controller) return kStayOnPage;
+    // The confirmation page queues the removals: queued here, they would be queued again each time the user
+    // comes forward through this page.
+    std::vector<LegacyGhostscriptEntry>& removals = sheet->queueChoices.legacyRemovals;
+    removals.clear();
     if (PrerequisitePagesActIn(controller->installMode) && legacyList) {
         for (const LegacyGhostscriptEntry& entry : controller->legacyGhostscripts) {
-            if (!entry.isOlder || legacyList->GetCheck(entry.listIndex) != 1) continue;
-            if (!entry.productCode.empty()) {
-                controller->EnqueueUninstallViaMsiExec(entry.displayName, entry.productCode);
-            } else {
-                controller->EnqueueUninstallCommandLine(entry.displayName, entry.uninstallCommand);
-            }
+            if (entry.isOlder && legacyList->GetCheck(entry.listIndex) == 1) removals.push_back(entry);
         }
     }
     const bool anyMissing = controller->needDotNet || controller->needGhostscript || controller->needEDocPrintPro;
@@ -60,5 +59,6 @@ int CGhostscript::OnWizardBack()
     CInstallController* controller = Controller();
     if (!controller) return kStayOnPage;
     controller->ClearInstallActionQueue();
+    sheet->queueChoices.Forget();
     return controller->installMode == RepairExistingProduct ? IDD_REPAIR : kDefaultNeighbour;
 }

@@ -1,5 +1,5 @@
 // The legacy-Ghostscript page: the installed Ghostscript versions older than the required one, each checked for
-// removal; Next queues the removals of the checked ones.
+// removal; Next records the checked ones for the confirmation page, which queues their removal.
 #pragma once
 
 #include "wizard/MyPropertyPage.h"

@@ -71,6 +71,8 @@ bool CMyPropertySheet::OnCancel()
     return true;
 }
 
+bool CMyPropertySheet::OnQueryCancel() const { return !(controller && controller->running); }
+
 void CMyPropertySheet::OnHelp()
 {
     if (window_) window_->OpenUrl(L"", kDocumentationUrl);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "system/InstalledSoftware.h"
 #include "wizard/WizardControls.h"
 
 class CInstallController;
@@ -24,6 +25,22 @@ constexpr int kIdWizNext = 12324;    // ID_WIZNEXT
 constexpr int kIdWizFinish = 12325;  // ID_WIZFINISH
 constexpr int kWizardRestart = 42;   // the language was changed: build and show the wizard again
 
+// What the pages between the features and the confirmation chose, recorded by their Next. Going back over a page
+// forgets its choice, since the user passes it again (or skips it) on the way forward; the confirmation page's
+// Next builds the whole queue from these choices.
+struct QueueChoices {
+    // The older Ghostscript versions left checked on the legacy-Ghostscript page.
+    std::vector<LegacyGhostscriptEntry> legacyRemovals;
+    // The prerequisites page was left with Next.
+    bool prerequisites = false;
+
+    void Forget()
+    {
+        legacyRemovals.clear();
+        prerequisites = false;
+    }
+};
+
 // The product documentation opened by the Help button.
 extern const wchar_t* const kDocumentationUrl;
 
@@ -39,6 +56,7 @@ public:
     int result = kIdCancel;
     // The language code chosen on the welcome page ("de-DE", ...); empty when none was chosen.
     std::wstring chosenLanguage;
+    QueueChoices queueChoices;
 
     // ---- pages (not owned), in the sheet's order ----
     void AddPage(CMyPropertyPage* page) { pages_.push_back(page); }
@@ -70,6 +88,9 @@ public:
     // Cancel button or the close command. Ignored (false) while the controller runs the queue; otherwise
     // logs "Cancel" and ends the wizard with IDCANCEL (true).
     bool OnCancel();
+    // The property sheet asks before it ends by its own cancel path: false (refused) while the controller runs
+    // the queue.
+    bool OnQueryCancel() const;
     // Help button: opens the documentation page.
     void OnHelp();
     // Finish pressed on the last page.

@@ -1,5 +1,5 @@
 // The prerequisites page: lists the missing prerequisites by the names of their installers for this Windows,
-// queues them on Next and empties the queue on Back.
+// records on Next that they are to be installed and empties the queue on Back.
 #include "wizard/PrerequisitesPage.h"
 
 #include "engine/InstallController.h"
@@ -52,7 +52,8 @@ int CPrerequisites::OnWizardNext()
 {
     CInstallController* controller = Controller();
     if (!controller) return kStayOnPage;
-    if (PrerequisitePagesActIn(controller->installMode)) controller->EnqueuePrerequisites();
+    // The confirmation page queues them, after the legacy removals.
+    sheet->queueChoices.prerequisites = PrerequisitePagesActIn(controller->installMode);
     return kDefaultNeighbour;
 }
 
@@ -61,6 +62,7 @@ int CPrerequisites::OnWizardBack()
     CInstallController* controller = Controller();
     if (!controller) return kStayOnPage;
     controller->ClearInstallActionQueue();
+    sheet->queueChoices.Forget();
     if (controller->offerLegacyGhostscriptRemoval) return IDD_GHOSTSCRIPT;
     if (controller->installMode == RepairExistingProduct) return IDD_REPAIR;
     return IDD_FEATURES;

@@ -1,5 +1,5 @@
 // The prerequisites page: the missing prerequisites that will be installed, why the fax ones are needed, and
-// their installation queued on Next.
+// their installation recorded on Next for the confirmation page, which queues it.
 #pragma once
 
 #include "wizard/MyPropertyPage.h"

@@ -45,6 +45,7 @@ void CProgressPage::StartProcessingInstallActions()
     LogMessage(L"InstallController", L"StartProcessingInstallActions");
     controller->running = true;
     controller->lastResult = 0;
+    controller->queueStarted = true;
     ISheetWindow* window = sheet ? sheet->Window() : nullptr;
     const uint32_t error = window ? window->StartThread(&CInstallController::InstallWorkerThread, controller)
                                   : kWorkerNotStarted;

@@ -14,7 +14,10 @@ void Win32AppSystem::InitializeCommonControls()
     InitCommonControlsEx(&icc);
 }
 
-void Win32AppSystem::RegisterForRestart() { RegisterApplicationRestart(nullptr, 0); }
+uint32_t Win32AppSystem::RegisterForRestart(const std::wstring& arguments)
+{
+    return static_cast<uint32_t>(RegisterApplicationRestart(arguments.c_str(), 0));
+}
 
 std::vector<std::wstring> Win32AppSystem::Arguments()
 {

@@ -7,7 +7,7 @@ class Win32AppSystem : public IAppSystem {
 public:
     void InitializeOle() override;
     void InitializeCommonControls() override;
-    void RegisterForRestart() override;
+    uint32_t RegisterForRestart(const std::wstring& arguments) override;
     std::vector<std::wstring> Arguments() override;
     std::wstring ModulePath() override;
 };

@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <vector>
+
 namespace {
 
 constexpr DWORD kMaxProcessIds = 1024;
-constexpr DWORD kModuleNameChars = 260;
+constexpr DWORD kImagePathChars = 32768;  // the longest path Windows knows
 
 HANDLE ToHandle(ProcessHandle process) { return reinterpret_cast<HANDLE>(process); }
 ProcessHandle FromHandle(HANDLE handle) { return reinterpret_cast<ProcessHandle>(handle); }
@@ -55,16 +57,16 @@ bool Win32ProcessList::EnumerateIds(std::vector<uint32_t>& ids)
 
 ProcessHandle Win32ProcessList::OpenForQuery(uint32_t id)
 {
-    return FromHandle(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+    return FromHandle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
 }
 
-bool Win32ProcessList::FirstModuleBaseName(ProcessHandle process, std::string& name)
+bool Win32ProcessList::ImageFileName(ProcessHandle process, std::wstring& path)
 {
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (!EnumProcessModules(ToHandle(process), &module, sizeof module, &needed)) return false;
-    char buffer[kModuleNameChars] = {};
-    if (GetModuleBaseNameA(ToHandle(process), module, buffer, kModuleNameChars) > 0) name = buffer;
+    // Unlike the module list, the image name is readable from a 32-bit process for a 64-bit one.
+    std::vector<wchar_t> buffer(kImagePathChars);
+    DWORD size = kImagePathChars;
+    if (!QueryFullProcessImageNameW(ToHandle(process), 0, buffer.data(), &size)) return false;
+    path.assign(buffer.data(), size < kImagePathChars ? size : kImagePathChars - 1);
     return true;
 }
 

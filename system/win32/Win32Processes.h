@@ -17,7 +17,7 @@ public:
     ProcessHandle OpenForQuery(uint32_t id) override;
     // False when the module list cannot be read. When only the name cannot be read, the answer is true and
     // name keeps what it held.
-    bool FirstModuleBaseName(ProcessHandle process, std::string& name) override;
+    bool ImageFileName(ProcessHandle process, std::wstring& path) override;
     ProcessHandle OpenForTermination(uint32_t id) override;
     void EnableDebugPrivilege() override;
     uint32_t Terminate(ProcessHandle process, uint32_t exitCode) override;

@@ -42,11 +42,23 @@ wi_legacy_ghostscript() {
     wineserver -w
 }
 
+# An eDocPrintPro that counts as installed (it also stands for Ghostscript): its folder with the utility, and an
+# uninstall entry of the required version.
+wi_edocprintpro_present() {
+    local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\eDocPrintPro'
+    mkdir -p "$WINEPREFIX/drive_c/edoc"
+    touch "$WINEPREFIX/drive_c/edoc/eDocPrintProUtil.exe"
+    wine reg add 'HKLM\SOFTWARE\MAYComputer\eDocPrintPro' /v eDocPrintPro /d 'C:\edoc\' /f >/dev/null 2>&1
+    wine reg add "$key" /v DisplayName /d eDocPrintPro /f >/dev/null 2>&1
+    wine reg add "$key" /v Version /t REG_DWORD /d 0x04010000 /f >/dev/null 2>&1
+    wineserver -w
+}
+
 # A fresh prefix with Wine's own fonts (Tahoma: the link control needs it to read its markup, and the pages
 # then look as on Windows) and a staged Setup.exe.
 wi_prepare() {
     new_prefix
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || fail "Wine's fonts are missing"
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || fail "Wine's fonts are missing (Debian package fonts-wine)"
     stage_setup
 }
 
@@ -133,7 +145,6 @@ wi_every_page() {
     wi_page "$W_LEGACY" "$lang-legacy-ghostscript"
     assert_eq "$(gui_control "$W_LEGACY" 1037 | cut -d'|' -f2,3)" "ListBox|1" "legacy list"
     gui_keys "$W_LEGACY" "$W_NEXT"
-    gui_wait_log_line 'InstallController|Enqueue uninstallation of related product: C:\gs\gs9.20\uninstgs.exe /S'
 
     wi_page "$W_PREREQ" "$lang-prerequisites"
     assert_lines_in_order "$(log_entries)" "CPrerequisites|OnSetActive" \
@@ -195,6 +206,8 @@ wi_every_page() {
         "InstallController|SetCurrentJobDescription: $( [ "$lang" = de ] && echo 'Wird installiert' || echo Installing ): $product"
     assert_lines_in_order "$(log_entries)" "BootStrapper|Not installed" "CGhostscript|OnSetActive" \
         "CConfirmPage|OnSetActive" "CConfirmPage|InstallNewProduct" \
+        'InstallController|Enqueue uninstallation of related product: C:\gs\gs9.20\uninstgs.exe /S' \
+        "InstallController|Enqueue installation of prerequisite: .NET Framework 4.7.2" \
         "InstallController|Enqueue installation of embedded msi file: $(prefix_temp_windows)KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" \
         "CRunningAppsPage|OnSetActive" "CProgressPage|OnSetActive" "InstallController|StartProcessingInstallActions" \
         "InstallController|Worker thread started" "InstallController|Run: GPL Ghostscript v9.20" \
@@ -340,4 +353,106 @@ test_wizard_install_modify_removes_a_feature_and_remove_uninstalls() {
     wi_page "Ältere Version" de-downgrade
     gui_keys "Ältere Version" Escape
     assert_eq "$(gui_wait_exit)" "1602" "exit code after Cancel"
+}
+
+# Back from the confirmation page to the features and forward again through the legacy page: the older Ghostscript
+# is removed once and the client is installed.
+test_wizard_install_back_and_forward_removes_the_legacy_ghostscript_once() {
+    wi_prepare
+    wi_dotnet_present
+    wi_edocprintpro_present
+    wi_legacy_ghostscript
+    wi_start
+    gui_keys Welcome alt+n
+    gui_keys Features alt+n
+    gui_keys "Remove Legacy Ghostscript Versions" alt+n
+    gui_wait_control Confirmation 12324 "12324|Button|1|0|&Install"
+    gui_keys Confirmation alt+b
+    gui_wait_control Features 12324 "12324|Button|1|0|&Next >"
+    gui_keys Features alt+n
+    wi_page "Remove Legacy Ghostscript Versions" en-legacy-second-time
+    gui_keys "Remove Legacy Ghostscript Versions" alt+n
+    gui_wait_control Confirmation 12324 "12324|Button|1|0|&Install"
+    gui_keys Confirmation alt+i
+    wi_page Finish en-finish-after-back-and-forward
+    assert_eq "$(gui_control Finish 1015)" "1015|Static|1|0|The KELVARO VOV Client has been installed." "finish text"
+    gui_keys Finish alt+f
+    assert_eq "$(gui_wait_exit)" "0" "exit code"
+    assert_text "$(wi_calls | cut -d'|' -f1)" "uninstgs.exe" "installers started"
+    assert_eq "$(log_entries | grep -c '^InstallController|Run: GPL Ghostscript v9.20$')" "1" "removals run"
+    assert_eq "$(log_entries | grep -c '^InstallController|Enqueue uninstallation of related product: ')" "1" \
+        "removals queued"
+    assert_lines_in_order "$(log_entries)" "CGhostscript|OnSetActive" "CConfirmPage|OnSetActive" \
+        "CFeatureSelectionPage|OnSetActive" "CGhostscript|OnSetActive" "CConfirmPage|OnSetActive" \
+        'InstallController|Enqueue uninstallation of related product: C:\gs\gs9.20\uninstgs.exe /S' \
+        "InstallController|Run: GPL Ghostscript v9.20" "InstallController|Result of GPL Ghostscript v9.20: 0" \
+        "InstallController|Result of KELVARO VOV Client for Windows: 0" "BootStrapper|Done"
+    assert_file "$(wi_client_dir)/MainFeature.txt"
+}
+
+# Close requests while a slow prerequisite installer runs: a posted WM_CLOSE (taskkill without /F), the sheet's own
+# cancel (PSM_PRESSBUTTON) and the close command are all refused; the run completes and the payloads stay until
+# it has ended.
+test_wizard_install_close_requests_are_refused_while_the_queue_runs() {
+    wi_prepare
+    wi_provide "$TEST_DIR/media/redist" "$WI_DOTNET" holdinstaller
+    wi_provide "$TEST_DIR/media/redist" "$WI_GS"
+    wi_provide "$TEST_DIR/media/redist" "$WI_EDOC"
+    wi_start
+    gui_keys Welcome alt+n
+    gui_keys Features alt+n
+    gui_keys Prerequisites alt+n
+    gui_keys Confirmation alt+i
+    gui_wait_window Progress >/dev/null
+    gui_wait_log_line "CInstallAction|\"$MEDIA_WIN""redist\\$WI_DOTNET\" /norestart /passive "
+    local payload="$(prefix_temp)/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" request
+    for request in --post-close --press-cancel --close; do
+        wine "$TOOLS_DIR/wizardinspect.exe" "$request" Progress 2>>"$TEST_DIR/wine-stderr.txt" ||
+            fail "cannot send $request"
+        sleep 1
+        gui_wait_window Progress >/dev/null
+        [ ! -s "$TEST_DIR/setup-exit.txt" ] || fail "Setup.exe ended after $request"
+        assert_file "$payload"
+    done
+    gui_screenshot en-progress-after-close-requests
+    log_entries | grep -q '^BootStrapper|Wizard done$' && fail "the wizard ended while the queue ran"
+    echo 0 >"$WINEPREFIX/drive_c/prereq-release.txt"
+    wi_page Finish en-finish-after-close-requests
+    assert_eq "$(gui_control Finish 1015)" "1015|Static|1|0|The KELVARO VOV Client has been installed." "finish text"
+    gui_keys Finish alt+f
+    assert_eq "$(gui_wait_exit)" "0" "exit code"
+    assert_eq "$(log_entries | grep -c '^InstallController|Cancel$')" "0" "Cancel lines"
+    assert_lines_in_order "$(log_entries)" "InstallController|Worker thread started" \
+        "InstallController|Result of KELVARO VOV Client for Windows: 0" "InstallController|Worker thread done" \
+        "CFinishPage|InstallNewProduct done" "BootStrapper|Wizard done" "BootStrapper|Done"
+    assert_no_file "$payload"
+}
+
+# A failing eDocPrintPro installer between the Spooler's stop and start: the Spooler is started after it, the client
+# is not installed, and the exit code is the installer's.
+test_wizard_install_failing_edocprintpro_starts_the_spooler_again() {
+    wi_prepare
+    wi_dotnet_present
+    wi_provide "$TEST_DIR/media/redist" "$WI_GS"
+    wi_provide "$TEST_DIR/media/redist" "$WI_EDOC"
+    wi_exit_code "$WI_EDOC" 1603
+    wi_start
+    gui_keys Welcome alt+n
+    gui_keys Features alt+n
+    gui_keys Prerequisites alt+n
+    gui_keys Confirmation alt+i
+    wi_page Finish en-finish-edocprintpro-failed
+    case "$(gui_control Finish 1015)" in
+        "1015|Static|1|0|Setup failed. Last result code: 1603 (0x643)"*) ;;
+        *) fail "finish text: $(gui_control Finish 1015)" ;;
+    esac
+    gui_keys Finish alt+f
+    assert_eq "$(gui_wait_exit)" "1603" "exit code"
+    assert_lines_in_order "$(log_entries)" "InstallController|Run: Print Spooler" \
+        "CInstallAction|StartServiceAction: Spooler, start: 0" "InstallController|Run: eDocPrintPro v4.1.1 free" \
+        "InstallController|Result of eDocPrintPro v4.1.1 free: 643" "InstallController|Run: Print Spooler" \
+        "CInstallAction|StartServiceAction: Spooler, start: 1" "InstallController|Result of Print Spooler: 0" \
+        "InstallController|Worker thread done" "CFinishPage|Result: 643" "BootStrapper|Done"
+    if log_entries | grep -q '^InstallController|Run: KELVARO VOV Client'; then fail "the client was installed"; fi
+    assert_text "$(wi_calls | cut -d'|' -f1)" "$(printf '%s\n' "$WI_GS" "$WI_EDOC")" "installers started"
 }

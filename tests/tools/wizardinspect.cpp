@@ -3,7 +3,10 @@
 // (depth, state image, text) and the entries of combo boxes.
 //
 // Usage: wizardinspect.exe CAPTION
-//        wizardinspect.exe --close CAPTION   posts the close command (WM_SYSCOMMAND SC_CLOSE), as the close box does
+//        wizardinspect.exe --close CAPTION         posts the close command (WM_SYSCOMMAND SC_CLOSE), as the close box
+//                                                  does
+//        wizardinspect.exe --post-close CAPTION    posts WM_CLOSE, as taskkill without /F and other programs do
+//        wizardinspect.exe --press-cancel CAPTION  sends PSM_PRESSBUTTON with PSBTN_CANCEL, the sheet's own cancel
 // Output lines (texts with line breaks written as \n):
 //   window|CAPTION
 //   control|ID|CLASS|VISIBLE|ENABLED|CHECK|LEFT,TOP,RIGHT,BOTTOM|TEXT   (rectangle in screen coordinates)
@@ -136,14 +139,17 @@ BOOL CALLBACK PrintControl(HWND window, LPARAM)
 
 int wmain(int argc, wchar_t** argv)
 {
-    const bool close = argc == 3 && lstrcmpW(argv[1], L"--close") == 0;
-    if (argc < 2 || (argc == 3 && !close)) {
-        std::fprintf(stderr, "usage: wizardinspect [--close] CAPTION\n");
+    const std::wstring action = argc == 3 ? argv[1] : L"";
+    if (argc < 2 || argc > 3 ||
+        (argc == 3 && action != L"--close" && action != L"--post-close" && action != L"--press-cancel")) {
+        std::fprintf(stderr, "usage: wizardinspect [--close|--post-close|--press-cancel] CAPTION\n");
         return 2;
     }
     HWND window = FindWindowW(nullptr, argv[argc - 1]);
     if (!window) return 1;
-    if (close) return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+    if (action == L"--close") return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+    if (action == L"--post-close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (action == L"--press-cancel") return PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0) ? 0 : 1;
     std::printf("window|%s\n", Utf8(argv[1]).c_str());
     EnumChildWindows(window, &PrintControl, 0);
     std::fflush(stdout);

@@ -11,10 +11,17 @@ public:
     std::vector<std::string> calls;
     std::vector<std::wstring> args = {L"C:\\Media\\Setup.exe"};
     std::wstring modulePath = L"C:\\Media\\Setup.exe";
+    std::vector<std::wstring> restartArguments;
+    uint32_t restartError = 0;
 
     void InitializeOle() override { calls.push_back("ole"); }
     void InitializeCommonControls() override { calls.push_back("commctrl"); }
-    void RegisterForRestart() override { calls.push_back("restart"); }
+    uint32_t RegisterForRestart(const std::wstring& arguments) override
+    {
+        calls.push_back("restart");
+        restartArguments.push_back(arguments);
+        return restartError;
+    }
     std::vector<std::wstring> Arguments() override
     {
         calls.push_back("arguments");
@@ -44,11 +51,98 @@ TEST(BootStrapperApp, BannerComesFirstThenTheArguments)
         {"", "CommandLineParser", "AddLocalFeatures: FeatureFax"},
     };
     EXPECT_EQ(log.Entries(), expected);
-    const std::vector<std::string> order = {"ole", "commctrl", "restart", "arguments", "module"};
+    const std::vector<std::string> order = {"ole", "commctrl", "arguments", "restart", "module"};
     EXPECT_EQ(system.calls, order);
+    EXPECT_EQ(system.restartArguments, std::vector<std::wstring>({L"/passive ADDLOCAL=FeatureFax"}));
     EXPECT_TRUE(app.Options().passive);
     EXPECT_EQ(app.Options().addLocalFeatures, L"FeatureFax");
     EXPECT_EQ(app.ShutDown(), 0u);
+}
+
+// Splits a command line by the rules of CommandLineToArgvW (after the program name): blanks separate outside quotes;
+// 2n backslashes before a quote give n and the quote toggles quoting, 2n+1 give n and a literal quote.
+std::vector<std::wstring> SplitLikeWindows(const std::wstring& line)
+{
+    std::vector<std::wstring> args;
+    std::wstring current;
+    bool inQuotes = false, any = false;
+    for (size_t i = 0; i < line.size();) {
+        const wchar_t c = line[i];
+        if (c == L'\\') {
+            size_t n = 0;
+            while (i < line.size() && line[i] == L'\\') ++n, ++i;
+            if (i < line.size() && line[i] == L'"') {
+                current.append(n / 2, L'\\');
+                if (n % 2 == 1) current.push_back(L'"'), ++i;
+            } else {
+                current.append(n, L'\\');
+            }
+            any = true;
+        } else if (c == L'"') {
+            if (inQuotes && i + 1 < line.size() && line[i + 1] == L'"') {
+                current.push_back(L'"');
+                i += 2;
+            } else {
+                inQuotes = !inQuotes;
+                ++i;
+            }
+            any = true;
+        } else if ((c == L' ' || c == L'\t') && !inQuotes) {
+            if (any) args.push_back(current);
+            current.clear();
+            any = false;
+            ++i;
+        } else {
+            current.push_back(c);
+            any = true;
+            ++i;
+        }
+    }
+    if (any) args.push_back(current);
+    return args;
+}
+
+TEST(BootStrapperApp, RestartArgumentsGiveTheSameArgumentsBack)
+{
+    const struct {
+        std::vector<std::wstring> arguments;  // after the program
+        std::wstring line;
+    } cases[] = {
+        {{}, L""},
+        {{L"/x"}, L"/x"},
+        {{L"/passive", L"ADDLOCAL=MainFeature,FeatureFax", L"/noreboot"}, L"/passive ADDLOCAL=MainFeature,FeatureFax /noreboot"},
+        {{L"REDISTDIR=C:\\My Media\\redist\\", L"/qn"}, L"\"REDISTDIR=C:\\My Media\\redist\\\\\" /qn"},
+        {{L"CUSTOMCONFIGFILES=C:\\Cfg\\"}, L"CUSTOMCONFIGFILES=C:\\Cfg\\"},
+        {{L"a\"b", L"c\\\"d"}, L"\"a\\\"b\" \"c\\\\\\\"d\""},
+        {{L"", L"/i"}, L"\"\" /i"},
+        {{L"tab\there"}, L"\"tab\there\""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::wstring> arguments = {L"C:\\Media\\Setup.exe"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const std::wstring line = RestartArguments(arguments);
+        EXPECT_EQ(line, c.line);
+        EXPECT_EQ(SplitLikeWindows(line), c.arguments) << std::string(line.begin(), line.end());
+    }
+}
+
+TEST(BootStrapperApp, AFailedRestartRegistrationIsLoggedAndTheRunGoesOn)
+{
+    LogFixture log;
+    RecordingAppSystem system;
+    system.args = {L"C:\\Media\\Setup.exe", L"/x"};
+    system.restartError = 0x80070057;  // E_INVALIDARG: longer than the Restart Manager takes
+    bool ran = false;
+    CBootStrapperApp app(system, [&ran](const SetupOptions& options, const std::wstring&) {
+        ran = options.uninstall;
+        return 0u;
+    });
+    app.StartUp();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(system.restartArguments, std::vector<std::wstring>({L"/x"}));
+    const std::vector<std::string> lines = log.Texts("BootStrapper");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "Restart registration failed. Error: 0x80070057");
 }
 
 TEST(BootStrapperApp, ExecutableFolderKeepsItsTrailingBackslash)

@@ -228,6 +228,76 @@ TEST(InstallController, RunInstallActionsResults)
     }
 }
 
+// The full plan (.NET, Ghostscript, Spooler stop, eDocPrintPro, Spooler start) and the client, with the installers'
+// exit codes in queue order; a prerequisite that is not in the cache fails its download.
+struct SpoolerCase {
+    const char* name;
+    std::vector<uint32_t> exitCodes;
+    bool eDocPrintProCached;
+    uint32_t lastResult;
+    std::vector<std::string> runs;  // "Run: ..." and "Result of ..." lines, shortened to the name and the result
+    size_t left;                    // records that stay unrun
+};
+
+TEST(InstallController, AStoppedSpoolerIsStartedAgainEvenAfterAFailure)
+{
+    const std::string net = ".NET Framework 4.7.2", gs = "Ghostscript 9.50 for Windows (64 bit) AGPL Release",
+                      edoc = "eDocPrintPro v4.1.1 free", spooler = "Print Spooler", client = "KELVARO VOV Client for Windows";
+    auto ran = [](const std::string& name, const std::string& result) { return name + " " + result; };
+    const SpoolerCase cases[] = {
+        {"everything succeeds", {0, 0, 0, 0}, true, 0,
+         {ran(net, "0"), ran(gs, "0"), ran(spooler, "0"), ran(edoc, "0"), ran(spooler, "0"), ran(client, "0")}, 0},
+        {"eDocPrintPro fails: the Spooler is started, then the run stops with the failure", {0, 0, 1603}, true, 0x643,
+         {ran(net, "0"), ran(gs, "0"), ran(spooler, "0"), ran(edoc, "643"), ran(spooler, "0")}, 1},
+        {"eDocPrintPro cannot be downloaded", {0, 0}, false, 0x800C0008,
+         {ran(net, "0"), ran(gs, "0"), ran(spooler, "0"), ran(edoc, "800c0008"), ran(spooler, "0")}, 1},
+        {"eDocPrintPro asks for a reboot: success", {0, 0, 3010, 0}, true, 0,
+         {ran(net, "0"), ran(gs, "0"), ran(spooler, "0"), ran(edoc, "0"), ran(spooler, "0"), ran(client, "0")}, 0},
+        {"a failure before the stop: the Spooler was never stopped", {0, 1603}, true, 0x643,
+         {ran(net, "0"), ran(gs, "643")}, 4},
+        {"a failure after the start: nothing more runs", {0, 0, 0, 1603}, true, 0x643,
+         {ran(net, "0"), ran(gs, "0"), ran(spooler, "0"), ran(edoc, "0"), ran(spooler, "0"), ran(client, "643")}, 0},
+    };
+    for (const SpoolerCase& sc : cases) {
+        SCOPED_TRACE(sc.name);
+        Machine m;
+        m.services.Add(L"Spooler", true);
+        CInstallController& c = m.Controller();
+        c.needDotNet = c.needGhostscript = c.needEDocPrintPro = true;
+        for (const wchar_t* file : {L"NDP472-KB4054530-x86-x64-AllOS-ENU.exe", L"gs950w64.exe"})
+            m.files.AddFile(m.files.temp + file, "cached");
+        if (sc.eDocPrintProCached) m.files.AddFile(m.files.temp + L"eDocPrintPro_x64.exe", "cached");
+        for (uint32_t code : sc.exitCodes) {
+            FakeProcessLauncher::Outcome o;
+            o.exitCode = code;
+            m.launcher.script.push_back(o);
+        }
+        c.EnqueuePrerequisites();
+        c.EnqueueInstallProduct();
+        m.NewTexts("InstallController");
+        c.running = true;
+        c.RunInstallActions();
+
+        EXPECT_FALSE(c.running);
+        EXPECT_EQ(c.lastResult, sc.lastResult);
+        EXPECT_EQ(c.actionQueue.size(), sc.left);
+        // The Spooler runs at the end whatever failed.
+        EXPECT_TRUE(m.services.services[L"spooler"].running);
+        std::vector<std::string> runs;
+        std::string name;
+        for (const std::string& line : m.NewTexts("InstallController")) {
+            if (line.rfind("Run: ", 0) == 0) {
+                name = line.substr(5);
+            } else if (line.rfind("Result of " + name + ": ", 0) == 0) {
+                runs.push_back(name + " " + line.substr(12 + name.size()));
+            }
+        }
+        EXPECT_EQ(runs, sc.runs);
+        EXPECT_EQ(m.launcher.OpenHandles(), 0u);
+        EXPECT_EQ(m.services.OpenHandles(), 0u);
+    }
+}
+
 TEST(InstallController, EmptyQueueOnlyClearsRunning)
 {
     Machine m;

@@ -9,23 +9,29 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(FindProcessByName, IgnoresLetterCaseAndReportsTheFirstMatch)
+TEST(FindProcessByName, ComparesTheImageFileNameIgnoringCaseAndReportsTheFirstMatch)
 {
     FakeProcessList list;
     list.Add(0, "System Idle");  // id 0 is never opened
     list.Add(4, "System");
     list.processes.back().canQuery = false;  // invisible to the search
     list.Add(88, "svchost.exe");
-    list.processes.back().hasModule = false;
+    list.processes.back().imageReadable = false;  // traced as "<unknown>", never matched
     list.Add(120, "explorer.exe");
+    list.processes.back().folder = L"C:\\Windows\\";
+    // A folder named like the wanted program does not count: only the file name part is compared.
+    list.Add(130, "launcher.exe");
+    list.processes.back().folder = L"C:\\Tools\\outlook.exe\\";
     list.Add(300, "OUTLOOK.EXE");
+    list.processes.back().folder = L"C:\\Program Files\\Microsoft Office\\root\\Office16\\";
     list.Add(301, "outlook.exe");
 
     DebugRecorder trace;
     uint32_t id = 0;
     EXPECT_TRUE(FindProcessByName(list, "outlook.exe", id));
     EXPECT_EQ(id, 300u);
-    EXPECT_EQ(trace.lines, (Lines{"Start enum processes", "explorer.exe", "OUTLOOK.EXE", "Gotcha", "Stop enum processes"}));
+    EXPECT_EQ(trace.lines, (Lines{"Start enum processes", "<unknown>", "explorer.exe", "launcher.exe", "OUTLOOK.EXE",
+                                  "Gotcha", "Stop enum processes"}));
     EXPECT_EQ(list.OpenHandles(), 0u);
 }
 
@@ -34,7 +40,10 @@ TEST(FindProcessByName, UnreadableNamesMissingNameAndFailedEnumeration)
     FakeProcessList list;
     list.Add(120, "explorer.exe");
     list.Add(130, "winword.exe");
-    list.processes.back().nameReadable = false;  // traced as "<unknown>", never matched
+    list.processes.back().imageReadable = false;  // traced as "<unknown>", never matched
+    // The image name as Windows gives it: a lookalike of "t" (U+0442) is not the letter.
+    list.Add(140, "outlook.exe");
+    list.processes.back().imagePath = L"C:\\ou\x0442look.exe";
 
     struct Case {
         const char* name;
@@ -43,11 +52,12 @@ TEST(FindProcessByName, UnreadableNamesMissingNameAndFailedEnumeration)
     };
     const Case cases[] = {
         {"explorer.exe", false, {"Start enum processes", "explorer.exe", "Gotcha", "Stop enum processes"}},
-        {"winword.exe", false, {"Start enum processes", "explorer.exe", "<unknown>", "Stop enum processes"}},
+        {"winword.exe", false, {"Start enum processes", "explorer.exe", "<unknown>", "ou?look.exe", "Stop enum processes"}},
+        {"outlook.exe", false, {"Start enum processes", "explorer.exe", "<unknown>", "ou?look.exe", "Stop enum processes"}},
         {nullptr, false, {"Process name missing"}},
         {"", false, {"Process name missing"}},
         {"outlook.exe", true, {"Too many processes running"}},
-        {"explorer", false, {"Start enum processes", "explorer.exe", "<unknown>", "Stop enum processes"}},
+        {"explorer", false, {"Start enum processes", "explorer.exe", "<unknown>", "ou?look.exe", "Stop enum processes"}},
     };
     for (const Case& c : cases) {
         list.failEnumeration = c.failEnumeration;

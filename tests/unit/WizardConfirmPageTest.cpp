@@ -124,32 +124,51 @@ TEST(ConfirmPage, BackRestoresNextAndReturnsByModeAndState)
     }
 }
 
-TEST(ConfirmPage, NextQueuesTheProductActionOfTheModeEveryTime)
+TEST(ConfirmPage, NextReplacesTheQueueWithTheProductActionOfTheMode)
 {
     const struct {
         uint32_t mode;
         std::vector<InstallActionKind> kinds;  // after two presses of Next
+        std::vector<std::string> queueLines;
     } cases[] = {
-        {InstallNewProduct, {InstallProductViaMsiExec, InstallProductViaMsiExec}},
-        {UpdateExistingProduct, {InstallProductViaMsiExec, InstallProductViaMsiExec}},
-        {RepairExistingProduct, {RepairInstalledProductViaMsiExec, RepairInstalledProductViaMsiExec}},
-        {ModifyExistingProduct, {ModifyInstalledProductViaMsiExec, ModifyInstalledProductViaMsiExec}},
-        {UnInstallExistingProduct, {UninstallRelatedProductViaMsiExec, UninstallRelatedProductViaMsiExec}},
-        {0, {}},
+        {InstallNewProduct, {InstallProductViaMsiExec},
+         {"Enqueue installation of embedded msi file: C:\\P.msi", "ClearInstallActionQueue",
+          "Enqueue installation of embedded msi file: C:\\P.msi"}},
+        {UpdateExistingProduct, {InstallProductViaMsiExec},
+         {"Enqueue installation of embedded msi file: C:\\P.msi", "ClearInstallActionQueue",
+          "Enqueue installation of embedded msi file: C:\\P.msi"}},
+        {RepairExistingProduct, {RepairInstalledProductViaMsiExec},
+         {"Enqueue repair of related product: C:\\P.msi", "ClearInstallActionQueue",
+          "Enqueue repair of related product: C:\\P.msi"}},
+        {ModifyExistingProduct, {ModifyInstalledProductViaMsiExec},
+         {"Enqueue modify of related product: C:\\P.msi", "ClearInstallActionQueue",
+          "Enqueue modify of related product: C:\\P.msi"}},
+        {UnInstallExistingProduct, {UninstallRelatedProductViaMsiExec},
+         {"Enqueue uninstallation of related product: {23EA6169-CCA9-4815-96BF-5AC4082FE794}",
+          "ClearInstallActionQueue",
+          "Enqueue uninstallation of related product: {23EA6169-CCA9-4815-96BF-5AC4082FE794}"}},
+        {0, {}, {}},
     };
     for (const auto& c : cases) {
         LogFixture log;
         log.Initialize();
         WizardEngine engine;
         engine.controller.installMode = c.mode;
+        engine.controller.msiPath = L"C:\\P.msi";
         engine.controller.relatedProductCodes = {L"{23EA6169-CCA9-4815-96BF-5AC4082FE794}"};
         ConfirmWizard w(engine);
         w.wizard->Start();
+        // A second Next, as after Back from the running-applications page, replaces what the first queued.
         EXPECT_EQ(w.confirm.OnWizardNext(), IDD_PROGRESS) << c.mode;
         EXPECT_EQ(w.confirm.OnWizardNext(), IDD_PROGRESS) << c.mode;
         std::vector<InstallActionKind> kinds;
         for (const CInstallAction& action : engine.controller.actionQueue) kinds.push_back(action.kind);
         EXPECT_EQ(kinds, c.kinds) << c.mode;
+        std::vector<std::string> queueLines;
+        for (const std::string& line : log.Texts("InstallController")) {
+            if (line.rfind("Enqueue", 0) == 0 || line == "ClearInstallActionQueue") queueLines.push_back(line);
+        }
+        EXPECT_EQ(queueLines, c.queueLines) << c.mode;
     }
 }
 

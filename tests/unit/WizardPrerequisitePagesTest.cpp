@@ -1,10 +1,12 @@
-// Tests of the legacy-Ghostscript and prerequisites pages: what they list, the hint, what Next queues, and Back,
-// which empties the queue and returns to the page the user came from.
+// Tests of the legacy-Ghostscript and prerequisites pages: what they list, the hint, what Next records for the
+// confirmation page to queue, and Back, which empties the queue, forgets what was recorded and returns to the page
+// the user came from.
 #include <gtest/gtest.h>
 
 #include "resource.h"
 #include "support/FakeLogPlatform.h"
 #include "support/FakeWizard.h"
+#include "wizard/ConfirmPage.h"
 #include "wizard/GhostscriptPage.h"
 #include "wizard/PrerequisitesPage.h"
 
@@ -34,6 +36,14 @@ public:
     Page page;
     CMyPropertySheet sheet;
     std::unique_ptr<FakeWizard> wizard;
+};
+
+// The page followed by the confirmation page, whose Next builds the queue.
+template <class Page>
+class PageThenConfirmation : public OnePage<Page> {
+public:
+    explicit PageThenConfirmation(WizardEngine& engine) : OnePage<Page>(engine) { this->sheet.AddPage(&confirm); }
+    CConfirmPage confirm;
 };
 
 // The log lines of the queue's operations.
@@ -80,7 +90,7 @@ TEST_F(LegacyGhostscriptPageTest, ListsOnlyTheOlderVersionsAllCheckedAndStoresTh
     EXPECT_TRUE(one.wizard->window.posts.empty());
 }
 
-TEST_F(LegacyGhostscriptPageTest, NextQueuesTheCheckedLinesByProductCodeOrByCommand)
+TEST_F(LegacyGhostscriptPageTest, NextRecordsTheCheckedLinesThatConfirmationQueuesByProductCodeOrByCommand)
 {
     const struct {
         const char* name;
@@ -101,13 +111,24 @@ TEST_F(LegacyGhostscriptPageTest, NextQueuesTheCheckedLinesByProductCodeOrByComm
         WizardEngine caseEngine;
         caseEngine.controller.installMode = UpdateExistingProduct;
         caseEngine.controller.legacyGhostscripts = engine.controller.legacyGhostscripts;
-        OnePage<CGhostscript> page(caseEngine);
+        PageThenConfirmation<CGhostscript> page(caseEngine);
         page.wizard->Start();
         page.Controls().lists[IDC_GHOSTSCRIPT_LIST].checks = c.checks;
         EXPECT_EQ(page.page.OnWizardNext(), IDD_CONFIRM) << c.name;
-        EXPECT_EQ(QueueLines(caseLog), c.queued) << c.name;
-        ASSERT_EQ(caseEngine.controller.actionQueue.size(), c.queued.size()) << c.name;
-        for (const CInstallAction& action : caseEngine.controller.actionQueue) {
+        // Nothing is queued before the confirmation page's Next.
+        EXPECT_TRUE(QueueLines(caseLog).empty()) << c.name;
+        EXPECT_TRUE(caseEngine.controller.actionQueue.empty()) << c.name;
+        EXPECT_EQ(page.sheet.queueChoices.legacyRemovals.size(), c.queued.size()) << c.name;
+
+        page.wizard->Activate(1);
+        page.confirm.OnWizardNext();
+        std::vector<std::string> expected = c.queued;
+        expected.push_back("Enqueue installation of embedded msi file: " +
+                           std::string(caseEngine.controller.msiPath.begin(), caseEngine.controller.msiPath.end()));
+        EXPECT_EQ(QueueLines(caseLog), expected) << c.name;
+        ASSERT_EQ(caseEngine.controller.actionQueue.size(), c.queued.size() + 1) << c.name;
+        for (size_t i = 0; i < c.queued.size(); ++i) {
+            const CInstallAction& action = caseEngine.controller.actionQueue[i];
             if (action.productCode.empty()) {
                 EXPECT_EQ(action.kind, UninstallProductCommandLine) << c.name;
             } else {
@@ -115,6 +136,7 @@ TEST_F(LegacyGhostscriptPageTest, NextQueuesTheCheckedLinesByProductCodeOrByComm
                 EXPECT_TRUE(action.noRestart && action.quiet) << c.name;
             }
         }
+        EXPECT_EQ(caseEngine.controller.actionQueue.back().kind, InstallProductViaMsiExec) << c.name;
     }
 }
 
@@ -168,6 +190,8 @@ TEST(PrerequisitePages, OutsideInstallUpdateRepairModifyTheListsStayEmptyAndNoth
         EXPECT_EQ(legacy.page.OnWizardNext(), IDD_PREREQUISITES) << mode;
         EXPECT_EQ(prerequisites.page.OnWizardNext(), 0) << mode;
         EXPECT_TRUE(engine.controller.actionQueue.empty()) << mode;
+        EXPECT_TRUE(legacy.sheet.queueChoices.legacyRemovals.empty()) << mode;
+        EXPECT_FALSE(prerequisites.sheet.queueChoices.prerequisites) << mode;
     }
 }
 
@@ -215,25 +239,31 @@ TEST(PrerequisitePages, NamesPerWindowsAndTheHint)
     }
 }
 
-TEST(PrerequisitePages, NextQueuesTheMissingPrerequisites)
+TEST(PrerequisitePages, NextRecordsTheMissingPrerequisitesThatConfirmationQueuesBeforeTheProduct)
 {
     LogFixture log;
     log.Initialize();
     WizardEngine engine;
     engine.controller.installMode = ModifyExistingProduct;
     engine.controller.isX64Windows = true;
+    engine.controller.msiPath = L"C:\\T\\p.msi";
     engine.controller.needDotNet = engine.controller.needEDocPrintPro = true;
     engine.resources.strings[IDS_PRINT_SPOOLER] = L"Print Spooler";
-    OnePage<CPrerequisites> one(engine);
+    PageThenConfirmation<CPrerequisites> one(engine);
     one.wizard->Start();
     EXPECT_EQ(one.page.OnWizardNext(), 0);
+    EXPECT_TRUE(QueueLines(log).empty());
+    EXPECT_TRUE(one.sheet.queueChoices.prerequisites);
+    one.wizard->Activate(1);
+    one.confirm.OnWizardNext();
     EXPECT_EQ(QueueLines(log), std::vector<std::string>({"Enqueue installation of prerequisite: .NET Framework 4.7.2",
                                                          "Enqueue start service: Spooler, start: 0",
                                                          "Enqueue installation of prerequisite: eDocPrintPro v4.1.1 free",
-                                                         "Enqueue start service: Spooler, start: 1"}));
+                                                         "Enqueue start service: Spooler, start: 1",
+                                                         "Enqueue modify of related product: C:\\T\\p.msi"}));
 }
 
-TEST(PrerequisitePages, BackEmptiesTheQueueAndReturnsWhereTheUserCameFrom)
+TEST(PrerequisitePages, BackEmptiesTheQueueForgetsTheChoicesAndReturnsWhereTheUserCameFrom)
 {
     const struct {
         const char* name;
@@ -262,11 +292,19 @@ TEST(PrerequisitePages, BackEmptiesTheQueueAndReturnsWhereTheUserCameFrom)
         prerequisites.wizard->Start();
 
         engine.controller.EnqueueInstallProduct();
+        legacy.sheet.queueChoices.legacyRemovals = {Legacy(L"GPL Ghostscript v9.20", L"", true)};
+        legacy.sheet.queueChoices.prerequisites = true;
         EXPECT_EQ(legacy.page.OnWizardBack(), c.legacyBack) << c.name;
         EXPECT_TRUE(engine.controller.actionQueue.empty()) << c.name;
+        EXPECT_TRUE(legacy.sheet.queueChoices.legacyRemovals.empty()) << c.name;
+        EXPECT_FALSE(legacy.sheet.queueChoices.prerequisites) << c.name;
         engine.controller.EnqueuePrerequisites();
+        prerequisites.sheet.queueChoices.legacyRemovals = {Legacy(L"GPL Ghostscript v9.20", L"", true)};
+        prerequisites.sheet.queueChoices.prerequisites = true;
         EXPECT_EQ(prerequisites.page.OnWizardBack(), c.prerequisitesBack) << c.name;
         EXPECT_TRUE(engine.controller.actionQueue.empty()) << c.name;
+        EXPECT_TRUE(prerequisites.sheet.queueChoices.legacyRemovals.empty()) << c.name;
+        EXPECT_FALSE(prerequisites.sheet.queueChoices.prerequisites) << c.name;
         EXPECT_EQ(log.Texts("InstallController").back(), "ClearInstallActionQueue") << c.name;
     }
 }

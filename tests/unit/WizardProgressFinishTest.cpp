@@ -62,13 +62,15 @@ TEST(ProgressPage, StartProtocol)
     EXPECT_EQ(w.progress.timerId, 42u);
     EXPECT_TRUE(engine.controller.running);
     EXPECT_EQ(engine.controller.lastResult, 0u);
+    EXPECT_TRUE(engine.controller.queueStarted);
     ASSERT_EQ(w.Window().threads.size(), 1u);
     EXPECT_EQ(w.Window().threads[0].first, &CInstallController::InstallWorkerThread);
     EXPECT_EQ(w.Window().threads[0].second, &engine.controller);
     EXPECT_EQ(log.Texts("CProgressPage"), std::vector<std::string>({"OnSetActive"}));
     EXPECT_EQ(log.Texts("InstallController"), std::vector<std::string>({"StartProcessingInstallActions"}));
-    // While the worker has not ended, Cancel is ignored.
+    // While the worker has not ended, Cancel and the sheet's own cancel path are refused.
     EXPECT_FALSE(w.sheet.OnCancel());
+    EXPECT_FALSE(w.sheet.OnQueryCancel());
 }
 
 TEST(ProgressPage, TheDriverStoreIsRepairedBeforeTheWorkerStarts)

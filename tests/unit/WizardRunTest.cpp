@@ -201,17 +201,23 @@ TEST_F(WizardRunTest, ExitCodeAndRebootDecisionByResult)
         int result;
         uint32_t lastResult;
         bool rebootRequired;
+        bool queueStarted;
         uint32_t exitCode;
         bool reboot;
     } cases[] = {
-        {"finished", 12325, 0, false, 0, false},
-        {"finished, reboot required and triggered", 12325, 0, true, 1641, true},
-        {"finished after a failure", 12325, 1603, false, 1603, false},
-        {"finished after a reboot request and a failure", 12325, 1603, true, 1603, false},
-        {"cancelled", 2, 0, false, 1602, false},
-        {"closed after a reboot request", 2, 0, true, 1602, false},
-        {"any other result", 0, 0, true, 1602, false},
-        {"platform failure", -1, 0, false, 1602, false},
+        {"finished", 12325, 0, false, true, 0, false},
+        {"finished, reboot required and triggered", 12325, 0, true, true, 1641, true},
+        {"finished after a failure", 12325, 1603, false, true, 1603, false},
+        {"finished after a reboot request and a failure", 12325, 1603, true, true, 1603, false},
+        {"cancelled", 2, 0, false, false, 1602, false},
+        {"closed before the queue ran", 2, 0, true, false, 1602, false},
+        {"any other result", 0, 0, true, false, 1602, false},
+        {"platform failure", -1, 0, false, false, 1602, false},
+        // Once the queue has run, closing the wizard reports the queue's result; only Finish reboots.
+        {"closed after the queue ran", 2, 0, false, true, 0, false},
+        {"closed after a reboot request", 2, 0, true, true, 3010, false},
+        {"closed after a failure", 2, 1603, false, true, 1603, false},
+        {"closed after a reboot request and a failure", 2, 1603, true, true, 1603, false},
     };
     for (const auto& c : cases) {
         LogFixture caseLog;
@@ -219,6 +225,7 @@ TEST_F(WizardRunTest, ExitCodeAndRebootDecisionByResult)
         WizardEngine caseEngine;
         caseEngine.controller.lastResult = c.lastResult;
         caseEngine.controller.rebootRequired = c.rebootRequired;
+        caseEngine.controller.queueStarted = c.queueStarted;
         FakeWizardHost caseHost;
         caseHost.users = {Ends(c.result)};
         CWizardRun caseRun(caseHost);

@@ -181,6 +181,30 @@ TEST(WizardSheet, CancelIsIgnoredWhileTheQueueRuns)
     EXPECT_EQ(entries.back().text, "Cancel");
 }
 
+TEST(WizardSheet, TheSheetsOwnCancelPathIsRefusedWhileTheQueueRuns)
+{
+    LogFixture log;
+    WizardEngine engine;
+    log.Initialize();  // after the set-up's lines
+    CMyPropertySheet sheet(&engine.controller);
+    FakeSheetWindow window;
+    sheet.AttachWindow(&window);
+    const struct {
+        bool running;
+        bool allowed;
+    } cases[] = {{false, true}, {true, false}, {false, true}};
+    for (const auto& c : cases) {
+        engine.controller.running = c.running;
+        EXPECT_EQ(sheet.OnQueryCancel(), c.allowed) << c.running;
+    }
+    // Asking neither ends the wizard nor logs anything: the sheet's cancel path does the ending.
+    EXPECT_EQ(window.closes, 0);
+    EXPECT_EQ(sheet.result, 2);
+    EXPECT_TRUE(log.Entries().empty());
+    // A sheet without controller runs no queue.
+    EXPECT_TRUE(CMyPropertySheet().OnQueryCancel());
+}
+
 TEST(WizardSheet, HelpOpensTheDocumentationWithTheDefaultVerb)
 {
     CMyPropertySheet sheet;

@@ -75,6 +75,13 @@ int Win32WizardSheet::ShowModal()
     PropertySheetW(&header);
     sheet_.AttachWindow(nullptr);
     window_ = nullptr;
+    // The sheet refuses to close while the queue runs; should it end anyway, the caller still must not destroy
+    // the controller (and delete the payloads) under the running worker.
+    for (HANDLE worker : workers_) {
+        WaitForSingleObject(worker, INFINITE);
+        CloseHandle(worker);
+    }
+    workers_.clear();
     return sheet_.result;
 }
 
@@ -150,7 +157,7 @@ uint32_t Win32WizardSheet::StartThread(uint32_t (*entry)(void*), void* argument)
         delete start;
         return error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY;
     }
-    CloseHandle(thread);
+    workers_.push_back(thread);
     return 0;
 }
 
@@ -204,6 +211,11 @@ LRESULT CALLBACK Win32WizardSheet::SheetProc(HWND window, UINT message, WPARAM w
             return 0;
         }
         break;
+    case WM_CLOSE:
+        // A plain close message (taskkill without /F, another program closing windows) is the close command
+        // too; the sheet's own handling would end the wizard without asking whether the queue runs.
+        if (!sheet->closing_) sheet->sheet_.OnCancel();
+        return 0;
     case WM_SYSCOLORCHANGE:
         for (auto& host : sheet->pages_) {
             if (host->window) SendMessageW(host->window, WM_SYSCOLORCHANGE, wParam, lParam);
@@ -318,6 +330,10 @@ LRESULT Win32WizardSheet::OnSheetNotify(PageHost& host, const NMHDR& header)
     case PSN_WIZFINISH:
         sheet_.OnFinish();
         return 0;
+    case PSN_QUERYCANCEL:
+        // Every way of cancelling that reaches the sheet's own cancel path (PSM_PRESSBUTTON from outside, for
+        // one) ends here: non-zero refuses it.
+        return sheet_.OnQueryCancel() ? FALSE : TRUE;
     default:
         return 0;
     }

@@ -22,7 +22,8 @@ public:
     Win32WizardSheet(const Win32WizardSheet&) = delete;
     Win32WizardSheet& operator=(const Win32WizardSheet&) = delete;
 
-    // Shows the wizard until it ends; returns the sheet's result (IDCANCEL when the sheet could not be shown).
+    // Shows the wizard until it ends; returns the sheet's result (IDCANCEL when the sheet could not be shown). Returns
+    // only after the worker thread, if one was started, has ended: the controller it uses outlives it.
     int ShowModal();
 
     // ISheetWindow
@@ -65,6 +66,8 @@ private:
     HBRUSH backgroundBrush_;
     HWND window_ = nullptr;
     bool closing_ = false;
+    // The worker thread started by the progress page; ShowModal waits for it before it returns.
+    std::vector<HANDLE> workers_;
     std::vector<std::unique_ptr<PageHost>> pages_;
     Win32WizardSystem system_;
 };

@@ -2,9 +2,11 @@
 // system facts. Each one records what was asked of it and can be told to fail chosen operations.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cwctype>
 #include <deque>
+#include <functional>
 #include <map>
 #include <new>
 #include <set>
@@ -14,6 +16,7 @@
 
 #include "system/Downloader.h"
 #include "system/FileSystem.h"
+#include "system/InstallerTrust.h"
 #include "system/Processes.h"
 #include "system/Registry.h"
 #include "system/Resources.h"
@@ -268,6 +271,7 @@ public:
     std::set<std::wstring> folders;
     std::set<std::wstring> failWrite;   // paths whose WriteFile fails (the file is not created)
     bool failDelete = false;            // every DeleteFile fails
+    std::set<std::wstring> locked;      // folded paths held open without write or delete sharing
     std::vector<WriteCall> writeCalls;
     std::vector<std::wstring> deleteCalls;  // every DeleteFile, successful or not
 
@@ -287,14 +291,14 @@ public:
     bool WriteFile(const std::wstring& path, const void* data, size_t size) override
     {
         writeCalls.push_back({path, data, size});
-        if (failWrite.count(path)) return false;
+        if (failWrite.count(path) || locked.count(fake::Fold(path))) return false;
         AddFile(path, size ? std::string(static_cast<const char*>(data), size) : std::string());
         return true;
     }
     bool DeleteFile(const std::wstring& path) override
     {
         deleteCalls.push_back(path);
-        if (failDelete) return false;
+        if (failDelete || locked.count(fake::Fold(path))) return false;
         return files_.erase(fake::Fold(path)) == 1;
     }
 
@@ -383,6 +387,90 @@ private:
     FakeFileSystem& files_;
 };
 
+// Opens files of the file fake and answers signature checks per path (after the table: `otherwise`, a valid
+// signature). Records every call and which files are open; an open file cannot be deleted or written in the
+// file fake, as the share mode makes it on Windows.
+class FakeInstallerTrust : public IInstallerTrust {
+public:
+    struct Signature {
+        uint32_t result = 0;
+        std::wstring signer;
+    };
+
+    explicit FakeInstallerTrust(FakeFileSystem& files) : files_(files) {}
+
+    std::map<std::wstring, Signature> signatures;  // by folded path
+    Signature otherwise{0, L"Test Signer"};
+    std::map<std::wstring, uint32_t> openErrors;    // by folded path: the Windows error of the open
+    std::map<std::wstring, uint32_t> readErrors;    // by folded path: the Windows error of the first read
+    size_t readPiece = 7;                           // at most this many bytes per read
+    std::vector<std::wstring> opened;               // every open, also refused ones
+    std::vector<std::wstring> signatureChecks;      // paths given to CheckSignature
+    int reads = 0;
+
+    void SetSignature(const std::wstring& path, uint32_t result, const std::wstring& signer)
+    {
+        signatures[fake::Fold(path)] = {result, signer};
+    }
+    std::vector<std::wstring> OpenPaths() const
+    {
+        std::vector<std::wstring> paths;
+        for (const auto& h : open_) paths.push_back(h.second.path);
+        return paths;
+    }
+
+    uint32_t OpenForVerification(const std::wstring& path, TrustFileHandle& file) override
+    {
+        opened.push_back(path);
+        auto e = openErrors.find(fake::Fold(path));
+        if (e != openErrors.end()) return e->second;
+        if (!files_.Has(path)) return 2;  // ERROR_FILE_NOT_FOUND
+        file = next_++;
+        open_[file] = {path, files_.Content(path), 0};
+        files_.locked.insert(fake::Fold(path));
+        return 0;
+    }
+    uint32_t Read(TrustFileHandle file, uint8_t* buffer, size_t size, size_t& count) override
+    {
+        ++reads;
+        auto h = open_.find(file);
+        if (h == open_.end()) return 6;  // ERROR_INVALID_HANDLE
+        auto e = readErrors.find(fake::Fold(h->second.path));
+        if (e != readErrors.end()) return e->second;
+        const std::string& content = h->second.content;
+        count = std::min({size, readPiece, content.size() - h->second.position});
+        std::copy(content.begin() + h->second.position, content.begin() + h->second.position + count, buffer);
+        h->second.position += count;
+        return 0;
+    }
+    uint32_t CheckSignature(TrustFileHandle file, const std::wstring& path, std::wstring& signer) override
+    {
+        signatureChecks.push_back(path);
+        if (!open_.count(file)) return 6;
+        auto s = signatures.find(fake::Fold(path));
+        const Signature& answer = s == signatures.end() ? otherwise : s->second;
+        if (answer.result == 0) signer = answer.signer;
+        return answer.result;
+    }
+    void Close(TrustFileHandle file) override
+    {
+        auto h = open_.find(file);
+        if (h == open_.end()) return;
+        files_.locked.erase(fake::Fold(h->second.path));
+        open_.erase(h);
+    }
+
+private:
+    struct Open {
+        std::wstring path;
+        std::string content;
+        size_t position = 0;
+    };
+    FakeFileSystem& files_;
+    std::map<TrustFileHandle, Open> open_;
+    TrustFileHandle next_ = 0x700;
+};
+
 // Starts nothing: records command lines and answers with scripted outcomes (after the script: `otherwise`).
 class FakeProcessLauncher : public IProcessLauncher {
 public:
@@ -395,6 +483,7 @@ public:
     std::deque<Outcome> script;
     Outcome otherwise;
     std::vector<std::wstring> commandLines;  // every Start, also those that failed
+    std::function<void(const std::wstring&)> onStart;  // called with the command line before each Start answers
     std::vector<ProcessHandle> waited;
     std::vector<ProcessHandle> closed;
 
@@ -403,6 +492,7 @@ public:
     uint32_t Start(const std::wstring& commandLine, ProcessHandle& process) override
     {
         commandLines.push_back(commandLine);
+        if (onStart) onStart(commandLine);
         Outcome o = otherwise;
         if (!script.empty()) {
             o = script.front();
@@ -439,10 +529,11 @@ class FakeProcessList : public IProcessList {
 public:
     struct Process {
         uint32_t id = 0;
-        std::string name;
+        std::string name;               // the executable's file name
         bool canQuery = true;           // OpenForQuery succeeds
-        bool hasModule = true;          // FirstModuleBaseName succeeds
-        bool nameReadable = true;       // the module's name can be read (otherwise the buffer stays as it was)
+        bool imageReadable = true;      // ImageFileName succeeds
+        std::wstring folder = L"C:\\Program Files\\App\\";  // of the image path
+        std::wstring imagePath;         // when set, the image path as is (folder and name unused)
         bool canTerminate = true;       // OpenForTermination succeeds
         uint32_t terminateError = 0;    // TerminateProcess's error
         bool endsInTime = true;         // WaitForExit succeeds
@@ -455,7 +546,13 @@ public:
     std::vector<uint32_t> terminated;  // ids, in order
     std::vector<uint32_t> exitCodes;   // exit codes passed to Terminate
 
-    void Add(uint32_t id, const std::string& name) { processes.push_back(Process{id, name}); }
+    void Add(uint32_t id, const std::string& name)
+    {
+        Process process;
+        process.id = id;
+        process.name = name;
+        processes.push_back(process);
+    }
     Process* ById(uint32_t id)
     {
         for (Process& p : processes) {
@@ -479,11 +576,11 @@ public:
         if (!p || !p->running || !p->canQuery) return 0;
         return NewHandle(id);
     }
-    bool FirstModuleBaseName(ProcessHandle process, std::string& name) override
+    bool ImageFileName(ProcessHandle process, std::wstring& path) override
     {
         Process* p = ById(IdOf(process));
-        if (!p || !p->hasModule) return false;
-        if (p->nameReadable) name = p->name.substr(0, 259);
+        if (!p || !p->imageReadable) return false;
+        path = p->imagePath.empty() ? p->folder + std::wstring(p->name.begin(), p->name.end()) : p->imagePath;
         return true;
     }
     ProcessHandle OpenForTermination(uint32_t id) override
