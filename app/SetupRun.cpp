@@ -81,6 +81,25 @@ uint32_t QueueExitCode(const CInstallController& controller)
     return controller.rebootRequired ? kRebootRequired : kExitSuccess;
 }
 
+bool CheckCommandLineValues(const SetupOptions& options, std::wstring& addLocal, std::wstring& remove,
+                            std::wstring& refused)
+{
+    if (!NormalizeFeatureList(options.addLocalFeatures, addLocal)) {
+        refused = L"ADDLOCAL=" + options.addLocalFeatures;
+    } else if (!NormalizeFeatureList(options.removeFeatures, remove)) {
+        refused = L"REMOVE=" + options.removeFeatures;
+    } else if (!IsValidQuietFlags(options.quietFlags)) {
+        refused = L"/" + options.quietFlags;
+    } else if (!IsValidQuotedFolder(options.customConfigFilesPath)) {
+        refused = L"CUSTOMCONFIGFILES=" + options.customConfigFilesPath;
+    } else if (!IsValidQuotedFolder(options.localRedistPath)) {
+        refused = L"REDISTDIR=" + options.localRedistPath;
+    } else {
+        return true;
+    }
+    return false;
+}
+
 bool IsUnattended(const SetupOptions& options)
 {
     return !options.addLocalFeatures.empty() || !options.removeFeatures.empty() || options.install ||
@@ -90,11 +109,24 @@ bool IsUnattended(const SetupOptions& options)
 uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
                   IWizardRun* wizard)
 {
+    // Values that would reach a command line are checked before anything is extracted, run or installed.
+    std::wstring addLocal, remove, refused;
+    if (!options.clean && !CheckCommandLineValues(options, addLocal, remove, refused)) {
+        LogFormat(kTag, L"Invalid command line: %s", refused);
+        return kErrorInvalidCommandLine;
+    }
+
     auto controller = std::make_unique<CInstallController>(services);
     uint32_t exitCode = kExitSuccess;
     std::wstring lastLine = L"Done";
 
-    if (options.clean) {
+    if (controller->setupError != 0) {
+        // The payloads are not all there: nothing is detected, shown or run. A run that would show the wizard
+        // tells the user why instead.
+        exitCode = controller->setupError;
+        lastLine = FormatText(L"Setup failed: %x", {exitCode});
+        if (wizard && !options.clean && !IsUnattended(options)) wizard->ShowSetupError(exitCode);
+    } else if (options.clean) {
         LogMessage(kTag, L"Launch clean tool");
         controller->EnqueueCleanTool();
         controller->RunInstallActions();
@@ -113,8 +145,8 @@ uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const s
         controller->extractor.localRedistFolder = redistFolder;
         LogFormat(kTag, L"LocalRedistPath: %s", redistFolder);
 
-        const bool featureListsGiven = !options.addLocalFeatures.empty() || !options.removeFeatures.empty();
-        if (featureListsGiven) controller->SetFeatureLists(options.addLocalFeatures, options.removeFeatures);
+        const bool featureListsGiven = !addLocal.empty() || !remove.empty();
+        if (featureListsGiven) controller->SetFeatureLists(addLocal, remove);
         controller->runAfterInstall = true;
 
         if (IsUnattended(options)) exitCode = UnattendedDecision(*controller, options, featureListsGiven, lastLine);

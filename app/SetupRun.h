@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/SetupOptions.h"
+#include "engine/CommandLineValues.h"
 #include "engine/InstallController.h"
 
 // Exit codes beyond the results of the install actions.
@@ -21,6 +22,9 @@ public:
     virtual ~IWizardRun() = default;
     // Shows the wizard for the controller's state until it ends; returns the process exit code.
     virtual uint32_t Run(CInstallController& controller) = 0;
+    // Instead of the wizard: tells the user in a message box, in the user's language, that Setup could not write
+    // its files (the Windows error `error`).
+    virtual void ShowSetupError(uint32_t error) = 0;
 };
 
 // The log line of an install state: "Not installed" (also for an unreadable package), "Lower version installed",
@@ -37,3 +41,8 @@ uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const s
 
 // Whether the options ask for a run without the wizard.
 bool IsUnattended(const SetupOptions& options);
+
+// Checks the options whose values go into command lines and gives the feature lists with the blanks around their
+// commas dropped. False when a value is refused: `refused` is then the argument as "NAME=value" or "/flags".
+bool CheckCommandLineValues(const SetupOptions& options, std::wstring& addLocal, std::wstring& remove,
+                            std::wstring& refused);

@@ -62,6 +62,16 @@ uint32_t CWizardRun::Run(CInstallController& controller)
     return kExitUserCancelled;
 }
 
+void CWizardRun::ShowSetupError(uint32_t error)
+{
+    std::wstring systemText = host_.SystemErrorText(error);
+    while (!systemText.empty() && (systemText.back() == L'\r' || systemText.back() == L'\n' || systemText.back() == L' ')) {
+        systemText.pop_back();
+    }
+    const std::wstring format = host_.LoadString(languageId, IDS_SETUP_FILES_FAILED);
+    host_.ShowMessage(host_.LoadString(languageId, IDS_PRODUCT_NAME), FormatText(format.c_str(), {systemText, error, error}));
+}
+
 bool TriggerReboot(IShutdownApi& shutdown)
 {
     uintptr_t token = 0;

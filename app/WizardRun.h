@@ -19,6 +19,10 @@ public:
     // Shows the sheet modally with the dialogs and strings of that language (0: as the platform resolves them)
     // and returns the wizard's result.
     virtual int ShowSheet(CMyPropertySheet& sheet, uint16_t languageId) = 0;
+    // The system's text of a Windows error code; empty when there is none.
+    virtual std::wstring SystemErrorText(uint32_t code) = 0;
+    // Shows a message box with an error icon and an OK button and waits until the user closes it.
+    virtual void ShowMessage(const std::wstring& caption, const std::wstring& text) = 0;
 };
 
 // The Windows operations of a reboot request.
@@ -52,6 +56,9 @@ public:
     // Finish triggered a reboot, else the exit code of the queue once the queue has run (whether the wizard then
     // ended by Finish or was closed), and 1602 when the wizard was cancelled or closed before.
     uint32_t Run(CInstallController& controller) override;
+
+    // String 177 in the user-interface language, with the system's text of the error, under the product's name.
+    void ShowSetupError(uint32_t error) override;
 
     // The language of the next pass: 0 until the user chooses one, then that language's Windows id.
     uint16_t languageId = 0;

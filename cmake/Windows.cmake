@@ -1,6 +1,11 @@
 # The Windows build: the Win32 bindings, Setup.exe with its resources, and the test programs.
 
-set(SETUP_SYSTEM_LIBRARIES msi comctl32 urlmon ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 version)
+# Setup.exe runs elevated, mostly from a Downloads folder: it imports only DLLs that are on Windows' KnownDLLs
+# list (and ntdll, which every process has before anything is searched), which are never searched for beside the
+# program. Every other DLL (msi.dll, urlmon.dll, and comctl32.dll, whose own start-up code loads further DLLs by
+# name) is loaded at its first use from the system folder (platform/win32/SystemLibrary.h). The test command
+# checks the release's import table.
+set(SETUP_SYSTEM_LIBRARIES ole32 oleaut32 uuid shlwapi psapi advapi32 gdi32 user32 shell32 ntdll)
 
 # The thin Windows bindings of the core's interfaces (everything in */win32/ but the entry point).
 file(GLOB SETUP_WIN32_SOURCES CONFIGURE_DEPENDS */win32/*.cpp)
@@ -49,3 +54,13 @@ foreach(tool_source ${SETUP_TEST_TOOLS})
     target_link_options(${tool_name} PRIVATE -municode -static -static-libgcc -static-libstdc++)
 endforeach()
 target_include_directories(Setup PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+
+# DLLs that record that they were loaded, to be planted beside Setup.exe by the tests: msi.dll and urlmon.dll
+# with the functions Setup.exe once imported from them, and one without exports to take other names.
+foreach(planted msi urlmon plain)
+    add_library(planted_${planted} SHARED ${CMAKE_SOURCE_DIR}/tests/tools/planted/planted.cpp
+                ${CMAKE_SOURCE_DIR}/tests/tools/planted/${planted}.def)
+    set_target_properties(planted_${planted} PROPERTIES OUTPUT_NAME ${planted} PREFIX ""
+                          RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/planted)
+    target_link_options(planted_${planted} PRIVATE -static -static-libgcc -static-libstdc++)
+endforeach()

@@ -40,9 +40,13 @@ CInstallController::CInstallController(EngineServices& services)
 {
     productDisplayName = services_.resources.LoadString(IDS_PRODUCT_NAME);
 
-    const std::wstring msiX86 = extractor.ExtractResource(L"BIN", kPayloadMsiX86, PackageFileName(false));
-    const std::wstring msiX64 = extractor.ExtractResource(L"BIN", kPayloadMsiX64, PackageFileName(true));
-    cleanToolPath = extractor.ExtractResource(L"BIN", kPayloadCleanTool, kCleanToolFileName);
+    // A payload that was not written completely ends the set-up: nothing of it may be used, and the run
+    // ends with the error (setupError).
+    std::wstring msiX86, msiX64;
+    if (!ExtractPayloads(msiX86, msiX64)) {
+        setupError = extractor.extractError;
+        return;
+    }
     LogFormat(kTag, L"Msi x86: %s", msiX86);
     LogFormat(kTag, L"Msi x64: %s", msiX64);
     LogFormat(kTag, L"Clean tool: %s", cleanToolPath);
@@ -68,6 +72,16 @@ CInstallController::CInstallController(EngineServices& services)
     relatedProductCodes = SplitProductCodes(productCodes);
 
     DetectPrerequisites();
+}
+
+bool CInstallController::ExtractPayloads(std::wstring& msiX86, std::wstring& msiX64)
+{
+    msiX86 = extractor.ExtractResource(L"BIN", kPayloadMsiX86, PackageFileName(false));
+    if (extractor.extractError != 0) return false;
+    msiX64 = extractor.ExtractResource(L"BIN", kPayloadMsiX64, PackageFileName(true));
+    if (extractor.extractError != 0) return false;
+    cleanToolPath = extractor.ExtractResource(L"BIN", kPayloadCleanTool, kCleanToolFileName);
+    return extractor.extractError == 0;
 }
 
 void CInstallController::DetectPrerequisites()

@@ -1,6 +1,7 @@
 // One step of an installation and the exact command lines it runs.
 #include "engine/InstallAction.h"
 
+#include "engine/CommandLineValues.h"
 #include "engine/InstallController.h"
 #include "log/Log.h"
 #include "resource.h"
@@ -8,7 +9,54 @@
 #include "system/ProcessControl.h"
 
 namespace {
+
 const wchar_t* const kTag = L"CInstallAction";
+
+bool EndsWithExe(const std::wstring& name)
+{
+    if (name.size() < 4) return false;
+    std::wstring tail = name.substr(name.size() - 4);
+    for (wchar_t& c : tail) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    return tail == L".exe";
+}
+
+bool HasFolder(const std::wstring& name) { return name.find_first_of(L"\\/:") != std::wstring::npos; }
+
+}  // namespace
+
+std::wstring UninstallProgram(const std::wstring& commandLine, IFileSystem& files)
+{
+    auto existing = [&files](std::wstring name) -> std::wstring {
+        if (name.empty()) return std::wstring();
+        if (!EndsWithExe(name)) name += L".exe";
+        // A bare name is taken from the system folder: the folders Windows would search first (the program's
+        // own and the current one) are where a user could have put a file of that name.
+        if (!HasFolder(name)) {
+            const std::wstring system = files.SystemDirectory();
+            if (system.empty()) return std::wstring();
+            name = system + L"\\" + name;
+        }
+        return files.FileExists(name) ? name : std::wstring();
+    };
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        const size_t close = commandLine.find(L'"', 1);
+        if (close == std::wstring::npos) return std::wstring();
+        return existing(commandLine.substr(1, close - 1));
+    }
+    for (size_t end = commandLine.find(L' '); ; end = commandLine.find(L' ', end + 1)) {
+        const std::wstring found = existing(commandLine.substr(0, end));
+        if (!found.empty() || end == std::wstring::npos) return found;
+    }
+}
+
+std::wstring RefusedMsiExecValue(const MsiExecOptions& o)
+{
+    std::wstring normalized;
+    if (!NormalizeFeatureList(o.addLocal, normalized) || normalized != o.addLocal) return L"ADDLOCAL=" + o.addLocal;
+    if (!NormalizeFeatureList(o.remove, normalized) || normalized != o.remove) return L"REMOVE=" + o.remove;
+    if (!IsValidQuietFlags(o.quietFlags)) return L"/" + o.quietFlags;
+    if (!IsValidQuotedFolder(o.customConfigFiles)) return L"CUSTOMCONFIGFILES=" + o.customConfigFiles;
+    return std::wstring();
 }
 
 std::wstring MsiExecOptionText(const MsiExecOptions& o)
@@ -48,7 +96,7 @@ uint32_t CInstallAction::Execute(std::wstring& downloadErrorText)
     case UninstallProductCommandLine:
         LogFormat(kTag, L"UninstallProductCommandLine: %s", uninstallCommand);
         controller->SetCurrentJobDescription(IDS_JOB_REMOVING, displayName);
-        return RunProcess(uninstallCommand);
+        return RunProcess(UninstallProgram(uninstallCommand, controller->Services().files), uninstallCommand);
     case RepairInstalledProductViaMsiExec:
         LogFormat(kTag, L"RepairInstalledProductViaMsiExec: %s", msiPath);
         controller->SetCurrentJobDescription(IDS_JOB_REPAIRING, displayName);
@@ -64,7 +112,7 @@ uint32_t CInstallAction::Execute(std::wstring& downloadErrorText)
     case DownloadAndInstallPrerequisite:
         return InstallPrerequisite(downloadErrorText);
     case LaunchCleanTool:
-        return RunProcess(L"\"" + exePath + L"\"");
+        return RunProcess(exePath, L"\"" + exePath + L"\"");
     case StartServiceAction:
         LogFormat(kTag, L"StartServiceAction: %s, start: %d", serviceName, start ? 1 : 0);
         controller->SetCurrentJobDescription(start ? IDS_JOB_STARTING_SERVICE : IDS_JOB_STOPPING_SERVICE,
@@ -86,7 +134,12 @@ uint32_t CInstallAction::InstallPrerequisite(std::wstring& downloadErrorText)
         return result;
     }
     controller->SetCurrentJobDescription(IDS_JOB_INSTALLING, displayName);
-    return RunProcess(PrerequisiteCommandLine(installerPath, switches));
+    // The quoted path must end where its quote does: a local folder with a quote in it is refused.
+    if (!IsValidQuotedFolder(installerPath)) {
+        LogFormat(kTag, L"Invalid command line: %s", installerPath);
+        return kErrorInvalidCommandLine;
+    }
+    return RunProcess(installerPath, PrerequisiteCommandLine(installerPath, switches));
 }
 
 uint32_t CInstallAction::RunMsiExec(const std::wstring& target, const std::wstring& operation,
@@ -104,19 +157,32 @@ uint32_t CInstallAction::RunMsiExec(const std::wstring& target, const std::wstri
     options.quiet = quiet;
     options.quietFlags = quietFlags;
 
-    const std::wstring logFolder = CreateLogFolder(files, L"Setup");
+    const std::wstring refused = RefusedMsiExecValue(options);
+    if (!refused.empty() || !IsValidQuotedFolder(target)) {
+        LogFormat(kTag, L"Invalid command line: %s", refused.empty() ? target : refused);
+        return kErrorInvalidCommandLine;
+    }
 
-    return RunProcess(MsiExecCommandLine(msiexec, operation, target, MsiExecOptionText(options),
-                                         logFolder + L"\\" + logFileName));
+    // msiexec writes its log with full rights: through a link in the log folder's place, or into a file that is
+    // a link, it would write anywhere. Then the log goes into the run's own working folder instead.
+    std::wstring logFolder = CreateLogFolder(files, L"Setup");
+    if (logFolder.empty() || !files.IsMissingOrPlainFile(logFolder + L"\\" + logFileName)) {
+        logFolder = extractor->workFolder;
+    }
+
+    return RunProcess(msiexec, MsiExecCommandLine(msiexec, operation, target, MsiExecOptionText(options),
+                                                  logFolder + L"\\" + logFileName));
 }
 
-uint32_t CInstallAction::RunProcess(const std::wstring& commandLine)
+uint32_t CInstallAction::RunProcess(const std::wstring& application, const std::wstring& commandLine)
 {
     IProcessLauncher& launcher = controller->Services().launcher;
     LogMessage(kTag, commandLine);
     LogMessage(kTag, L"Create process");
     ProcessHandle process = 0;
-    const uint32_t error = launcher.Start(commandLine, process);
+    const uint32_t error = application.empty()
+                               ? kErrorFileNotFound  // as CreateProcessW answers for a missing program
+                               : launcher.Start(application, commandLine, extractor->workFolder, process);
     if (error != 0) {
         LogFormat(kTag, L"Create process failed: %x", error);
         return error;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/Prerequisites.h"
+#include "system/FileSystem.h"
 
 class CBinaryResourceExtractor;
 class CInstallController;
@@ -42,6 +43,16 @@ std::wstring MsiExecCommandLine(const std::wstring& msiexecPath, const std::wstr
 // A prerequisite installer's command line: the quoted path, a blank, the switches and a trailing blank.
 std::wstring PrerequisiteCommandLine(const std::wstring& installerPath, const std::wstring& switches);
 
+// The program that a registered uninstall command line runs, found as Windows finds it from the command line
+// alone: a quoted first word is the program; otherwise the shortest blank-separated beginning that, with ".exe"
+// added where it does not end so, names an existing file. A name without a folder is looked for in the system
+// folder only, never in Setup.exe's folder or the current folder. Empty when nothing exists.
+std::wstring UninstallProgram(const std::wstring& commandLine, IFileSystem& files);
+
+// The first value of an action whose command line it would change beyond itself, as "NAME=value" or "/flags";
+// empty when every value is safe (see CommandLineValues.h).
+std::wstring RefusedMsiExecValue(const MsiExecOptions& options);
+
 class CInstallAction {
 public:
     CInstallAction(InstallActionKind kind, CBinaryResourceExtractor* extractor, CInstallController* controller)
@@ -54,11 +65,14 @@ public:
     uint32_t Execute(std::wstring& downloadErrorText);
 
     // Runs msiexec on a product code or package path with an operation switch ("/i", "/x", "/faumsv")
-    // and writes its log into the bootstrapper's log folder under logFileName.
+    // and writes its log into the bootstrapper's log folder under logFileName. A value that would add to the
+    // command line is refused with 1639 and nothing runs.
     uint32_t RunMsiExec(const std::wstring& target, const std::wstring& operation, const std::wstring& logFileName);
 
-    // Starts a process from a command line alone and waits for it without a time limit.
-    uint32_t RunProcess(const std::wstring& commandLine);
+    // Starts the program at the full path `application` with the command line and waits for it without a time
+    // limit. The child's current folder is the run's working folder. An empty application fails with 2
+    // (ERROR_FILE_NOT_FOUND), as a missing program does.
+    uint32_t RunProcess(const std::wstring& application, const std::wstring& commandLine);
 
     InstallActionKind kind;
     std::wstring productCode;

@@ -42,7 +42,8 @@ std::vector<std::wstring> SplitProductCodes(const std::wstring& text);
 
 class CInstallController {
 public:
-    // The set-up: extracts the payloads, detects the installed client and plans the prerequisites.
+    // The set-up: extracts the payloads, detects the installed client and plans the prerequisites. When a payload
+    // cannot be written, the set-up stops there and setupError holds the Windows error.
     explicit CInstallController(EngineServices& services);
     CInstallController(const CInstallController&) = delete;
     CInstallController& operator=(const CInstallController&) = delete;
@@ -129,6 +130,8 @@ public:
     bool offerLegacyGhostscriptRemoval = false;
     bool needEDocPrintPro = false;
     bool rebootRequired = false;
+    // The Windows error that ended the set-up (working folder or payload not written); 0 after a complete set-up.
+    uint32_t setupError = 0;
 
 private:
     CInstallAction NewAction(InstallActionKind kind) { return CInstallAction(kind, &extractor, this); }
@@ -138,6 +141,8 @@ private:
     uint32_t RunAction(CInstallAction action);
     void StartStoppedServices(std::vector<std::wstring>& stoppedServices);
     void DetectPrerequisites();
+    // Writes both packages and the clean-up tool into the working folder; false at the first that fails.
+    bool ExtractPayloads(std::wstring& msiX86, std::wstring& msiX64);
 
     EngineServices& services_;
 };

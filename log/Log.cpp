@@ -18,6 +18,8 @@ struct LogState {
     LocalTime lastLine;
     bool checkPending = true;
     bool stampAfterMove = false;
+    ILogFileObserver* observer = nullptr;
+    bool tellObserver = true;
 };
 
 LogState& State()
@@ -68,14 +70,25 @@ void LogSetPlatform(ILogFiles* files, IClock* clock)
     s.clock = clock;
 }
 
+void LogSetFileObserver(ILogFileObserver* observer)
+{
+    LogState& s = State();
+    std::lock_guard<std::recursive_mutex> guard(s.lock);
+    s.observer = observer;
+    s.tellObserver = true;
+}
+
 void LogInitialize(const std::wstring& name)
 {
     LogState& s = State();
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     if (s.initialised || !s.files || !s.clock) return;
+    // A log folder that is not safe to use leaves both paths empty: every line is then lost.
     const std::wstring folder = CreateLogFolder(*s.files, name);
-    s.backupFolder = folder + L"\\bak";
-    s.logFilePath = folder + L"\\" + name + L".log";
+    if (!folder.empty()) {
+        s.backupFolder = folder + L"\\bak";
+        s.logFilePath = folder + L"\\" + name + L".log";
+    }
     s.initialised = true;
 }
 
@@ -86,10 +99,11 @@ void LogMessage(const std::wstring& tag, const std::wstring& text)
     const LocalTime now = s.clock->Now();
 
     std::lock_guard<std::recursive_mutex> guard(s.lock);
-    if (RotateLogIfNewDay(s, now)) {
-        s.files->CreateFolder(s.backupFolder);
+    if (s.logFilePath.empty()) return;
+    // Nothing is moved into, or deleted from, a backup folder that is not safe to use.
+    if (RotateLogIfNewDay(s, now) && s.files->OpenFolderSafely(s.backupFolder, true)) {
         const std::wstring backup = s.backupFolder + FormatText(L"\\%04d%02d%02d.log", {now.year, now.month, now.day});
-        if (s.files->Move(s.logFilePath, backup)) s.stampAfterMove = true;
+        if (s.files->Move(s.logFilePath, backup)) s.stampAfterMove = s.tellObserver = true;
         PruneLogBackups(s);
     }
     s.lastLine = now;
@@ -98,9 +112,14 @@ void LogMessage(const std::wstring& tag, const std::wstring& text)
     std::wstring paddedTag = tag;
     if (paddedTag.size() < 20) paddedTag.resize(20, L' ');
     const std::wstring line = TimeStamp(now) + L" " + paddedTag + L" " + text + L"\r\n";
-    if (s.files->Append(s.logFilePath, s.files->ToNarrow(line)) && s.stampAfterMove) {
+    if (!s.files->Append(s.logFilePath, s.files->ToNarrow(line))) return;
+    if (s.stampAfterMove) {
         s.files->StampCreationTime(s.logFilePath);
         s.stampAfterMove = false;
+    }
+    if (s.tellObserver && s.observer) {
+        s.tellObserver = false;
+        s.observer->LogFileWritten(s.logFilePath);
     }
 }
 
@@ -127,4 +146,5 @@ void LogResetForTesting()
     s.lastLine = LocalTime();
     s.checkPending = true;
     s.stampAfterMove = false;
+    s.tellObserver = true;
 }

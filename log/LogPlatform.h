@@ -39,11 +39,15 @@ public:
     virtual ~ILogFiles() = default;
     // The user's temporary folder, ending with a backslash.
     virtual std::wstring TempFolder() = 0;
-    // Creates one folder; false also when it exists already.
-    virtual bool CreateFolder(const std::wstring& path) = 0;
+    // Opens one folder without following links, creating it first when `create` is set, and holds it for the rest
+    // of the process so that it cannot be swapped for a link. False when it is a link (junction, symbolic link,
+    // mount point), is not a folder or cannot be opened.
+    virtual bool OpenFolderSafely(const std::wstring& path, bool create) = 0;
     // Converts a line to 8-bit text in the system's default code page. Characters the code page
     // cannot represent become '?': the conversion never fails.
     virtual std::string ToNarrow(const std::wstring& text) = 0;
+    // The file operations below work on plain files only: a name that is a link of any kind, a folder, or a file
+    // with a second name (hard link) is refused, checked through the handle they open.
     // Appends bytes to a file, creating it when missing; the file is closed again before returning.
     virtual bool Append(const std::wstring& path, const std::string& bytes) = 0;
     // The local date and time on which the file was created.
@@ -52,7 +56,8 @@ public:
     // was moved away may otherwise inherit that file's creation time).
     virtual bool StampCreationTime(const std::wstring& path) = 0;
     virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
-    // Lists the files that match a pattern such as "C:\dir\*.log"; false when the listing fails.
+    // Lists the plain files (no folders, no links) that match a pattern such as "C:\dir\*.log"; false when the
+    // listing fails.
     virtual bool List(const std::wstring& pattern, std::vector<FileEntry>& entries) = 0;
     virtual bool Delete(const std::wstring& path) = 0;
 };

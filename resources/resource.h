@@ -100,5 +100,6 @@
 #define IDS_LEGACY_GHOSTSCRIPT_HINT  174
 #define IDS_DOWNLOAD_FAILED_FAX      175 /* link markup: %s Ghostscript address, %s eDocPrintPro address, %s detail */
 #define IDS_DOWNLOAD_FAILED_DOTNET   176 /* link markup: %s address, %s link text, %s detail */
+#define IDS_SETUP_FILES_FAILED       177 /* message box: %s system text, %d code, %x code */
 
 #endif /* KELVARO_SETUP_RESOURCE_H */

@@ -32,6 +32,7 @@ echo "== release build"
 description=$(file -b "$build/win32/Setup.exe" || true)
 echo "Setup.exe (i686): $description"
 if [[ "$description" == "PE32 executable (GUI) Intel 80386"* ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: the release is not a PE32 GUI program"; fi
+if "$root/scripts/check-imports.sh" "$build/win32/Setup.exe"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 echo "== integration tests"
 "$root/tests/integration/run-all.sh" "$build/win64" "${1:-}" | tee "$build/integration.txt"

@@ -1,5 +1,5 @@
-// Writes embedded payloads to the temporary folder, finds or downloads prerequisite installers,
-// and deletes every file it wrote or reused when it is destroyed.
+// Writes embedded payloads into a private working folder inside the temporary folder, finds or downloads
+// prerequisite installers, and removes every file it wrote or reused and the folder when it is destroyed.
 #include "system/PayloadExtractor.h"
 
 #include "log/Log.h"
@@ -15,6 +15,10 @@ namespace {
 
 const wchar_t* const kTag = L"ResourceExtractor";
 constexpr int kDownloadAttempts = 3;
+// Names of the working folder tried before giving up; a taken name is a clash of random GUIDs or a name
+// someone put there on purpose.
+constexpr int kWorkFolderAttempts = 10;
+constexpr uint32_t kErrorPathNotFound = 3;  // ERROR_PATH_NOT_FOUND
 
 // The URL with a line break after every occurrence of the download server's prefix, so that an error
 // text shows the server and the file's path on lines of their own.
@@ -39,6 +43,30 @@ CBinaryResourceExtractor::CBinaryResourceExtractor(IResources& resources, IFileS
 {
     tempFolder = files_.TempFolder();
     LogFormat(kTag, L"Temp path: %s", tempFolder);
+    CreateWorkFolder();
+}
+
+void CBinaryResourceExtractor::CreateWorkFolder()
+{
+    // Without the temporary folder the name would be relative to whatever the current folder is.
+    uint32_t error = kErrorPathNotFound;
+    for (int attempt = 0; attempt < kWorkFolderAttempts && !tempFolder.empty(); ++attempt) {
+        const std::wstring guid = files_.NewGuid();
+        if (guid.empty()) {
+            error = kEFail;
+            break;
+        }
+        const std::wstring candidate = tempFolder + L"KELVARO Setup " + guid;
+        error = files_.CreatePrivateFolder(candidate);
+        if (error == 0) {
+            workFolder = candidate;
+            LogFormat(kTag, L"Working folder: %s", workFolder);
+            return;
+        }
+        if (error != kErrorAlreadyExists) break;
+    }
+    extractError = error;
+    LogFormat(kTag, L"Working folder failed: %x", error);
 }
 
 CBinaryResourceExtractor::~CBinaryResourceExtractor()
@@ -50,24 +78,36 @@ CBinaryResourceExtractor::~CBinaryResourceExtractor()
         } catch (...) {
         }
     }
+    if (workFolder.empty()) return;
+    try {
+        // Whatever else is in it (a partial download, an installer's leftovers) goes with the folder.
+        LogFormat(kTag, L"Delete: %s", workFolder);
+        files_.RemoveTree(workFolder);
+    } catch (...) {
+    }
 }
 
 std::wstring CBinaryResourceExtractor::ExtractResource(const std::wstring& type, uint16_t id,
                                                        const std::wstring& fileName)
 {
     try {
+        if (workFolder.empty()) return std::wstring();
         // The view points into the mapped executable: the bytes go to the file from there, without a copy.
         const PayloadView payload = resources_.FindPayload(type, id);
-        const std::wstring path = tempFolder + fileName;
+        const std::wstring path = workFolder + L"\\" + fileName;
         LogFormat(kTag, L"Extract: %s", path);
-        if (payload.found && payload.data != nullptr) {
-            files_.WriteFile(path, payload.data, payload.size);
-        } else {
-            files_.WriteFile(path, nullptr, 0);  // a missing payload leaves an empty file
+        const bool found = payload.found && payload.data != nullptr;
+        // A missing payload leaves an empty file.
+        const uint32_t error = files_.WriteNewFile(path, found ? payload.data : nullptr, found ? payload.size : 0);
+        if (error != 0) {
+            LogFormat(kTag, L"Extract failed: %x", error);
+            if (extractError == 0) extractError = error;
+            return std::wstring();
         }
         filesToDelete.push_back(path);
         return path;
     } catch (...) {
+        if (extractError == 0) extractError = kEFail;
         return std::wstring();
     }
 }
@@ -89,7 +129,9 @@ uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::
             }
         }
 
-        const std::wstring cachePath = tempFolder + fileName;
+        // The working folder is the cache: only this run can have put a file there.
+        if (workFolder.empty()) return extractError != 0 ? extractError : kEFail;
+        const std::wstring cachePath = workFolder + L"\\" + fileName;
         uint32_t hr = kEFail;
         bool obtained = false;
         for (int attempt = 1; attempt <= kDownloadAttempts && !obtained; ++attempt) {

@@ -13,9 +13,12 @@ constexpr uint32_t kStillActive = 259;  // STILL_ACTIVE
 class IProcessLauncher {
 public:
     virtual ~IProcessLauncher() = default;
-    // CreateProcessW(nullptr, commandLine, ...) with no inherited handles, flags 0, default environment and
-    // folder. Returns 0 and the process handle (the thread handle is closed), or the Windows error code.
-    virtual uint32_t Start(const std::wstring& commandLine, ProcessHandle& process) = 0;
+    // CreateProcessW(application, commandLine, ...) with no inherited handles, flags 0, the default environment and
+    // currentFolder as the child's current folder. The application is the full path of the program, so that
+    // nothing is searched for. Returns 0 and the process handle (the thread handle is closed), or the Windows
+    // error code.
+    virtual uint32_t Start(const std::wstring& application, const std::wstring& commandLine,
+                           const std::wstring& currentFolder, ProcessHandle& process) = 0;
     // Waits without a time limit.
     virtual void WaitForExit(ProcessHandle process) = 0;
     // GetExitCodeProcess: 0 and the code, or the Windows error code.

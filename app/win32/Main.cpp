@@ -4,10 +4,12 @@
 #include "app/BootStrapperApp.h"
 #include "app/SetupRun.h"
 #include "app/win32/Win32AppSystem.h"
+#include "app/win32/Win32CrashHandler.h"
 #include "app/win32/Win32WizardRun.h"
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
 #include "package/win32/Win32MsiApi.h"
+#include "platform/win32/SystemLibrary.h"
 #include "system/win32/Win32Downloader.h"
 #include "system/win32/Win32FileSystem.h"
 #include "system/win32/Win32Processes.h"
@@ -18,11 +20,17 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL: from now on DLLs are loaded by name from the system folder only.
+    RestrictDllSearch();
+    // Before anything else: a crash from here on leaves a log line and a minidump.
+    Win32CrashHandler& crashHandler = Win32CrashHandler::Install();
+
     static Win32Clock clock;
     static Win32LogFiles logFiles;
     static Win32DebugOutput debugOutput;
     LogSetPlatform(&logFiles, &clock);
     SetDebugOutput(&debugOutput);
+    LogSetFileObserver(&crashHandler);
 
     Win32MsiApi msi;
     Win32Registry registry;

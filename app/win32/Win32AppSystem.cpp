@@ -6,12 +6,14 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include "platform/win32/CommonControls.h"
+
 void Win32AppSystem::InitializeOle() { OleInitialize(nullptr); }
 
 void Win32AppSystem::InitializeCommonControls()
 {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), 0xFF};
-    InitCommonControlsEx(&icc);
+    comctl::InitCommonControlsEx(&icc);
 }
 
 uint32_t Win32AppSystem::RegisterForRestart(const std::wstring& arguments)

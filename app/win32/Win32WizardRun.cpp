@@ -6,6 +6,7 @@
 
 #include "system/win32/LanguageResources.h"
 #include "wizard/win32/Win32WizardSheet.h"
+#include "wizard/win32/Win32WizardSystem.h"
 
 class Win32WizardRun::Host : public IWizardHost {
 public:
@@ -18,6 +19,11 @@ public:
         const CLanguageResources resources(GetModuleHandleW(nullptr), languageId);
         Win32WizardSheet window(sheet, resources);
         return window.ShowModal();
+    }
+    std::wstring SystemErrorText(uint32_t code) override { return Win32WizardSystem().SystemErrorText(code); }
+    void ShowMessage(const std::wstring& caption, const std::wstring& text) override
+    {
+        MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     }
 };
 
@@ -57,3 +63,5 @@ Win32WizardRun::Win32WizardRun(EngineServices& services)
 Win32WizardRun::~Win32WizardRun() = default;
 
 uint32_t Win32WizardRun::Run(CInstallController& controller) { return run_.Run(controller); }
+
+void Win32WizardRun::ShowSetupError(uint32_t error) { run_.ShowSetupError(error); }

@@ -14,6 +14,7 @@ public:
     ~Win32WizardRun() override;
 
     uint32_t Run(CInstallController& controller) override;
+    void ShowSetupError(uint32_t error) override;
 
 private:
     class Host;

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <vector>
+
+#include "platform/win32/SafeFolders.h"
+
 namespace {
 
 uint64_t ToUInt64(const FILETIME& ft) { return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
@@ -28,19 +33,12 @@ LocalTime Win32Clock::Now()
     return FromSystemTime(st);
 }
 
-std::wstring Win32TempFolder()
-{
-    wchar_t buffer[MAX_PATH + 1] = {};
-    DWORD length = GetTempPathW(MAX_PATH, buffer);
-    if (length == 0 || length > MAX_PATH) return std::wstring();
-    return std::wstring(buffer, length);
-}
-
-bool Win32CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
-
 std::wstring Win32LogFiles::TempFolder() { return Win32TempFolder(); }
 
-bool Win32LogFiles::CreateFolder(const std::wstring& path) { return Win32CreateFolder(path); }
+bool Win32LogFiles::OpenFolderSafely(const std::wstring& path, bool create)
+{
+    return Win32OpenFolderSafely(path, create);
+}
 
 std::string Win32LogFiles::ToNarrow(const std::wstring& text)
 {
@@ -65,8 +63,7 @@ std::string Win32LogFiles::ToNarrow(const std::wstring& text)
 
 bool Win32LogFiles::Append(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = Win32OpenPlainFile(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -76,7 +73,7 @@ bool Win32LogFiles::Append(const std::wstring& path, const std::string& bytes)
 
 bool Win32LogFiles::CreationTime(const std::wstring& path, LocalTime& created)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = Win32OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) return false;
     FILETIME creation;
     SYSTEMTIME utc, local;
@@ -89,8 +86,7 @@ bool Win32LogFiles::CreationTime(const std::wstring& path, LocalTime& created)
 
 bool Win32LogFiles::StampCreationTime(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = Win32OpenPlainFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) return false;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
@@ -99,9 +95,21 @@ bool Win32LogFiles::StampCreationTime(const std::wstring& path)
     return ok != FALSE;
 }
 
+// The checked file itself is moved, through its handle: no other file can take its name in between.
 bool Win32LogFiles::Move(const std::wstring& from, const std::wstring& to)
 {
-    return MoveFileW(from.c_str(), to.c_str()) != FALSE;
+    HANDLE file = Win32OpenPlainFile(from, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const size_t nameBytes = to.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+    FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    memcpy(rename->FileName, to.c_str(), nameBytes);
+    const BOOL ok = SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    CloseHandle(file);
+    return ok != FALSE;
 }
 
 bool Win32LogFiles::List(const std::wstring& pattern, std::vector<FileEntry>& entries)
@@ -110,7 +118,7 @@ bool Win32LogFiles::List(const std::wstring& pattern, std::vector<FileEntry>& en
     HANDLE find = FindFirstFileW(pattern.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
     do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         FileEntry entry;
         entry.name = data.cFileName;
         entry.creationTime = ToUInt64(data.ftCreationTime);
@@ -121,7 +129,16 @@ bool Win32LogFiles::List(const std::wstring& pattern, std::vector<FileEntry>& en
     return true;
 }
 
-bool Win32LogFiles::Delete(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+// The checked file itself is deleted, through its handle.
+bool Win32LogFiles::Delete(const std::wstring& path)
+{
+    HANDLE file = Win32OpenPlainFile(path, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    const BOOL ok = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    CloseHandle(file);
+    return ok != FALSE;
+}
 
 void Win32DebugOutput::Write(const std::string& text) { OutputDebugStringA(text.c_str()); }
 

@@ -4,11 +4,6 @@
 #include "log/DebugTrace.h"
 #include "log/LogPlatform.h"
 
-// The user's temporary folder, ending with a backslash (empty when it cannot be had), and the creation of
-// one folder (false also when it exists): used by the log's and by the other file bindings.
-std::wstring Win32TempFolder();
-bool Win32CreateFolder(const std::wstring& path);
-
 class Win32Clock : public IClock {
 public:
     LocalTime Now() override;
@@ -17,7 +12,7 @@ public:
 class Win32LogFiles : public ILogFiles {
 public:
     std::wstring TempFolder() override;
-    bool CreateFolder(const std::wstring& path) override;
+    bool OpenFolderSafely(const std::wstring& path, bool create) override;
     std::string ToNarrow(const std::wstring& text) override;
     bool Append(const std::wstring& path, const std::string& bytes) override;
     bool CreationTime(const std::wstring& path, LocalTime& created) override;

@@ -4,7 +4,7 @@
 Compiles resources/lang_*.rc with windres (i686 and x86_64, each file alone and all four
 together, which catches ids defined twice in one language), then reads the compiled .res
 file and checks what a translation can break:
-  - every language has the eleven page templates, strings 133..176 (without 134 and 135)
+  - every language has the eleven page templates, strings 133..177 (without 134 and 135)
     and bitmap 500;
   - the templates of all languages are the English ones with other texts: same styles,
     sizes, font, control ids, classes, styles and rectangles;
@@ -26,7 +26,7 @@ import tempfile
 LANGS = {0x0409: ("en", "en-US"), 0x0407: ("de", "de-DE"), 0x040C: ("fr", "fr-FR"), 0x0413: ("nl", "nl-NL")}
 DIALOGS = {103: "welcome", 104: "finish", 105: "progress", 106: "update", 107: "repair", 108: "downgrade",
            111: "prerequisites", 134: "confirm", 137: "features", 139: "runningapps", 140: "ghostscript"}
-STRING_IDS = [133] + list(range(136, 177))
+STRING_IDS = [133] + list(range(136, 178))
 RT_BITMAP, RT_DIALOG, RT_STRING = 2, 5, 6
 PRODUCT = {"en": "KELVARO VOV Client for Windows", "de": "KELVARO VOV Client für Windows",
            "fr": "KELVARO VOV Client pour Windows", "nl": "KELVARO VOV Client voor Windows"}

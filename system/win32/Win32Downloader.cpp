@@ -1,9 +1,11 @@
 // IDownloader on URLDownloadToFileW with a CBindStatusHandler as the status callback, and a watchdog thread
-// that ends a transfer that receives nothing for kDownloadStallSeconds.
+// that ends a transfer that receives nothing for kDownloadStallSeconds. urlmon.dll is loaded from the system
+// folder at the first download.
 #include "system/win32/Win32Downloader.h"
 
 #include <new>
 
+#include "platform/win32/SystemLibrary.h"
 #include "system/win32/BindStatusHandler.h"
 
 namespace {
@@ -34,6 +36,9 @@ uint32_t Win32Downloader::Download(const std::wstring& url, const std::wstring& 
                                    DownloadReport& report)
 {
     report = DownloadReport();
+    DWORD error = ERROR_SUCCESS;
+    const auto download = SYSTEM_FUNCTION(L"urlmon.dll", URLDownloadToFileW, error);
+    if (!download) return static_cast<uint32_t>(HRESULT_FROM_WIN32(error));
     // Without the object the download runs without a callback (and without the watchdog).
     CBindStatusHandler* handler = new (std::nothrow) CBindStatusHandler();
     IBindStatusCallback* callback = nullptr;
@@ -46,7 +51,7 @@ uint32_t Win32Downloader::Download(const std::wstring& url, const std::wstring& 
         watchdog.done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (watchdog.done) thread = CreateThread(nullptr, 0, WatchTransfer, &watchdog, 0, nullptr);
     }
-    HRESULT hr = URLDownloadToFileW(nullptr, url.c_str(), path.c_str(), 0, callback);
+    HRESULT hr = download(nullptr, url.c_str(), path.c_str(), 0, callback);
     if (thread) {
         SetEvent(watchdog.done);
         WaitForSingleObject(thread, INFINITE);

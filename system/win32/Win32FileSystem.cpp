@@ -1,9 +1,10 @@
 // IFileSystem on the Windows file functions.
 #include "system/win32/Win32FileSystem.h"
 
-#include "log/win32/Win32Log.h"
+#include "platform/win32/SafeFolders.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shlwapi.h>
 
 // The interface's names, not the ANSI/Unicode macros of <windows.h>.
@@ -21,29 +22,58 @@ std::wstring Win32FileSystem::SystemDirectory()
 
 bool Win32FileSystem::FileExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
 
-bool Win32FileSystem::CreateFolder(const std::wstring& path) { return Win32CreateFolder(path); }
-
-bool Win32FileSystem::WriteFile(const std::wstring& path, const void* data, size_t size)
+bool Win32FileSystem::OpenFolderSafely(const std::wstring& path, bool create)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    return Win32OpenFolderSafely(path, create);
+}
+
+uint32_t Win32FileSystem::CreatePrivateFolder(const std::wstring& path) { return Win32CreatePrivateFolder(path); }
+
+std::wstring Win32FileSystem::NewGuid()
+{
+    GUID guid = {};
+    if (FAILED(CoCreateGuid(&guid))) return std::wstring();
+    wchar_t text[40] = {};
+    if (StringFromGUID2(guid, text, 40) == 0) return std::wstring();
+    return text;
+}
+
+uint32_t Win32FileSystem::WriteNewFile(const std::wstring& path, const void* data, size_t size)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
     // Written in pieces of 256 KB straight from where the bytes are (the mapped executable for a payload).
     // Measured under Wine on Linux: while other files' data was waiting to be written back, the system
     // held back writes of 1 MB pieces so that 64 MB took about five times as long as in 256 KB pieces;
     // a single write of a whole payload was slower still. On an idle disk the piece size made no
     // difference.
     const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
+    DWORD error = ERROR_SUCCESS;
     constexpr size_t kPiece = 256 * 1024;
-    while (ok && size > 0) {
+    while (error == ERROR_SUCCESS && size > 0) {
         const DWORD chunk = static_cast<DWORD>(size > kPiece ? kPiece : size);
         DWORD written = 0;
-        ok = ::WriteFile(file, bytes, chunk, &written, nullptr) && written == chunk;
+        if (!::WriteFile(file, bytes, chunk, &written, nullptr)) error = GetLastError();
+        else if (written != chunk) error = ERROR_WRITE_FAULT;
         bytes += chunk;
         size -= chunk;
     }
-    ok = CloseHandle(file) && ok;
-    return ok;
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    // The file was created by this call: what it holds of an incomplete write is of no use to anyone.
+    if (error != ERROR_SUCCESS) DeleteFileW(path.c_str());
+    return error;
+}
+
+bool Win32FileSystem::IsMissingOrPlainFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    HANDLE file = Win32OpenPlainFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
 }
 
 bool Win32FileSystem::DeleteFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+
+bool Win32FileSystem::RemoveTree(const std::wstring& path) { return Win32RemoveTree(path); }

@@ -8,7 +8,11 @@ public:
     std::wstring TempFolder() override;
     std::wstring SystemDirectory() override;
     bool FileExists(const std::wstring& path) override;
-    bool CreateFolder(const std::wstring& path) override;
-    bool WriteFile(const std::wstring& path, const void* data, size_t size) override;
+    bool OpenFolderSafely(const std::wstring& path, bool create) override;
+    uint32_t CreatePrivateFolder(const std::wstring& path) override;
+    std::wstring NewGuid() override;
+    uint32_t WriteNewFile(const std::wstring& path, const void* data, size_t size) override;
+    bool IsMissingOrPlainFile(const std::wstring& path) override;
     bool DeleteFile(const std::wstring& path) override;
+    bool RemoveTree(const std::wstring& path) override;
 };

@@ -16,14 +16,16 @@ ProcessHandle FromHandle(HANDLE handle) { return reinterpret_cast<ProcessHandle>
 
 }  // namespace
 
-uint32_t Win32ProcessLauncher::Start(const std::wstring& commandLine, ProcessHandle& process)
+uint32_t Win32ProcessLauncher::Start(const std::wstring& application, const std::wstring& commandLine,
+                                     const std::wstring& currentFolder, ProcessHandle& process)
 {
     std::wstring mutableLine = commandLine;  // CreateProcessW may write into its command line
     mutableLine.push_back(L'\0');
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info))
         return GetLastError();
     CloseHandle(info.hThread);
     process = FromHandle(info.hProcess);

@@ -5,7 +5,8 @@
 
 class Win32ProcessLauncher : public IProcessLauncher {
 public:
-    uint32_t Start(const std::wstring& commandLine, ProcessHandle& process) override;
+    uint32_t Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& currentFolder,
+                   ProcessHandle& process) override;
     void WaitForExit(ProcessHandle process) override;
     uint32_t ExitCode(ProcessHandle process, uint32_t& code) override;
     void Close(ProcessHandle process) override;

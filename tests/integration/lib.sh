@@ -2,7 +2,8 @@
 # Sourced by run-all.sh; every test function runs in its own subshell.
 
 : "${BUILD_WIN64:?BUILD_WIN64 must name the x86_64 build folder}"
-SETUP_EXE="$BUILD_WIN64/Setup.exe"
+# SETUP_EXE_UNDER_TEST runs the tests against another Setup.exe (an older build, say) with this build's tools.
+SETUP_EXE="${SETUP_EXE_UNDER_TEST:-$BUILD_WIN64/Setup.exe}"
 TOOLS_DIR="$BUILD_WIN64/tools"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -120,14 +121,62 @@ stage_setup() {
     MEDIA_WIN="$(winpath "$TEST_DIR/media")\\"
 }
 
-# The log with time stamps removed and the temporary and media folders written as <TEMP> and <MEDIA>.
+# The log with time stamps removed and the temporary and media folders written as <TEMP> and <MEDIA>; the working
+# folder of every run (the path of its "Working folder:" line, whose name is random) is written as <WORK>.
 normalized_log() {
-    local text temp
+    local text temp work
     text=$(log_entries)
+    while IFS= read -r work; do
+        [ -n "$work" ] && text="${text//"$work"/<WORK>}"
+    done < <(echo "$text" | sed -n 's/^ResourceExtractor|Working folder: //p' | sort -u)
     temp=$(prefix_temp_windows)
     text="${text//"$temp"/<TEMP>}"
     [ -n "${MEDIA_WIN:-}" ] && text="${text//"$MEDIA_WIN"/<MEDIA>}"
     echo "$text"
+}
+
+# The working folders ("KELVARO Setup {GUID}") in the prefix's temporary folder, one Linux path a line.
+work_folders() { find "$(prefix_temp)" -mindepth 1 -maxdepth 1 -name 'KELVARO Setup {*}' 2>/dev/null; }
+
+# No run left its working folder behind.
+assert_no_work_folder() {
+    local left
+    left=$(work_folders)
+    assert_eq "$left" "" "working folder left in the temporary folder"
+}
+
+# Nothing the run extracted or downloaded may stay in the temporary folder, in its working folder or loose.
+assert_temp_clean() {
+    local left
+    left=$(cd "$(prefix_temp)" && ls -1 *.msi *.exe 2>/dev/null || true)
+    assert_eq "$left" "" "files left in the temporary folder"
+    assert_no_work_folder
+}
+
+# The client as the sample package installs it: its folder and its registry values.
+client_dir() { echo "$WINEPREFIX/drive_c/Program Files/KELVARO/VOV Client"; }
+
+client_registry_value() {
+    wine reg query 'HKLM\SOFTWARE\KELVARO\VOV Client' /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_SZ *//p"
+}
+
+# A stand-in installer (fakeinstaller.exe) under an installer's file name in a folder.
+provide_installer() {  # folder, file name
+    mkdir -p "$1"
+    cp "$TOOLS_DIR/fakeinstaller.exe" "$1/$2"
+}
+
+# The calls the stand-in installers recorded ("<file name>|<command line>" a line), and their current folders
+# ("<file name>|<folder>").
+installer_calls() { tr -d '\r' <"$WINEPREFIX/drive_c/prereq-calls.log" 2>/dev/null; }
+installer_folders() { tr -d '\r' <"$WINEPREFIX/drive_c/prereq-folders.log" 2>/dev/null; }
+
+# .NET Framework 4.7.2 as registered, so that it is not a prerequisite.
+dotnet_present() {
+    wine reg add 'HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Full' /v Release /t REG_DWORD /d 461808 /f \
+        >/dev/null 2>&1
+    wineserver -w
 }
 
 # Installs a package with Windows Installer, as an earlier installation would have, and fails the test when

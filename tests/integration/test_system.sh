@@ -45,6 +45,14 @@ start_http_server() {
     fail "HTTP server does not answer on port $2"
 }
 
+# The probe's output with the working folder (from its "Working folder:" log line) written as <WORK>.
+work_normalized() {
+    local out="$1" work
+    work=$(echo "$out" | sed -n 's/^log: ResourceExtractor|Working folder: //p' | head -n 1)
+    [ -n "$work" ] && out="${out//"$work"/<WORK>}"
+    echo "$out"
+}
+
 stop_http_server() {
     [ -z "${HTTP_PID:-}" ] && return 0
     kill "$HTTP_PID" 2>/dev/null || true
@@ -62,30 +70,38 @@ test_bin_payloads_are_extracted_byte_for_byte() {
         132=x64.msi 140=missing.bin)
     local expected
     expected=$(cat <<LINES
-ExtractResource 130: ${temp}x86.msi
-ExtractResource 131: ${temp}CleanupInstallation.exe
-ExtractResource 132: ${temp}x64.msi
-ExtractResource 140: ${temp}missing.bin
+ExtractResource 130: <WORK>\\x86.msi
+ExtractResource 131: <WORK>\\CleanupInstallation.exe
+ExtractResource 132: <WORK>\\x64.msi
+ExtractResource 140: <WORK>\\missing.bin
 log: ResourceExtractor|Temp path: ${temp}
-log: ResourceExtractor|Extract: ${temp}x86.msi
-log: ResourceExtractor|Extract: ${temp}CleanupInstallation.exe
-log: ResourceExtractor|Extract: ${temp}x64.msi
-log: ResourceExtractor|Extract: ${temp}missing.bin
-log: ResourceExtractor|Delete: ${temp}x86.msi
-log: ResourceExtractor|Delete: ${temp}CleanupInstallation.exe
-log: ResourceExtractor|Delete: ${temp}x64.msi
-log: ResourceExtractor|Delete: ${temp}missing.bin
+log: ResourceExtractor|Working folder: <WORK>
+log: ResourceExtractor|Extract: <WORK>\\x86.msi
+log: ResourceExtractor|Extract: <WORK>\\CleanupInstallation.exe
+log: ResourceExtractor|Extract: <WORK>\\x64.msi
+log: ResourceExtractor|Extract: <WORK>\\missing.bin
+log: ResourceExtractor|Delete: <WORK>\\x86.msi
+log: ResourceExtractor|Delete: <WORK>\\CleanupInstallation.exe
+log: ResourceExtractor|Delete: <WORK>\\x64.msi
+log: ResourceExtractor|Delete: <WORK>\\missing.bin
+log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$output" "$expected" "extraction output"
+    assert_text "$(work_normalized "$output")" "$expected" "extraction output"
+    # The working folder lies in the temporary folder under "KELVARO Setup" and a GUID.
+    local name_pattern
+    name_pattern=$(printf '%s' "$temp" | sed 's/\\/\\\\/g')'KELVARO Setup \{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}$'
+    echo "$output" | sed -n 's/^log: ResourceExtractor|Working folder: //p' | grep -qE "^$name_pattern" ||
+        fail "working folder name"
     cmp "$out/x86.msi" "$BUILD_WIN64/samples/KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi" || fail "BIN 130 differs"
     cmp "$out/CleanupInstallation.exe" "$BUILD_WIN64/samples/CleanupInstallation.exe" || fail "BIN 131 differs"
     cmp "$out/x64.msi" "$BUILD_WIN64/samples/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" || fail "BIN 132 differs"
     assert_file "$out/missing.bin"
     assert_eq "$(stat -c %s "$out/missing.bin")" "0" "size of an id that is not there"
-    # The extractor deleted its files when it ended.
+    # The extractor deleted its files and its working folder when it ended.
     local name
     for name in x86.msi CleanupInstallation.exe x64.msi missing.bin; do assert_no_file "$(prefix_temp)/$name"; done
+    assert_no_work_folder
 }
 
 test_registry_probes_read_the_64bit_view() {
@@ -192,6 +208,7 @@ test_payload_sources_downloads_and_failures() {
     local served="$TEST_DIR/served" redist="$TEST_DIR/redist" keep="$TEST_DIR/keep" port temp setup
     mkdir -p "$served/kelvaro/clients/Windows/redist" "$redist" "$keep"
     printf 'ghostscript installer\n' >"$served/kelvaro/clients/Windows/redist/gs950w64.exe"
+    printf 'served installer\n' >"$served/kelvaro/clients/Windows/redist/ndp472.exe"
     printf 'local copy\n' >"$redist/gs950w64.exe"
     printf 'cached copy\n' >"$(prefix_temp)/ndp472.exe"
     port=$(free_port)
@@ -208,45 +225,53 @@ resultPath: $(winpath "$redist")\\gs950w64.exe
 errorText: 
 filesToDelete: 0
 log: ResourceExtractor|Temp path: ${temp}
+log: ResourceExtractor|Working folder: <WORK>
 log: ResourceExtractor|Local redist: $(winpath "$redist")\\gs950w64.exe
+log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")\\" "$base/gs950w64.exe" gs950w64.exe Ghostscript)" \
+    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")\\" "$base/gs950w64.exe" gs950w64.exe Ghostscript)")" \
         "$expected" "local redistributable"
     assert_file "$redist/gs950w64.exe"
 
-    # 2. A file in the temporary folder is taken as it is, and deleted at the end.
+    # 2. A file of that name in the temporary folder is anybody's: it is neither taken nor deleted; the installer
+    #    is downloaded into the working folder.
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
-resultPath: ${temp}ndp472.exe
+resultPath: <WORK>\\ndp472.exe
 errorText: 
 filesToDelete: 1
 log: ResourceExtractor|Temp path: ${temp}
-log: ResourceExtractor|Already in cache: ${temp}ndp472.exe
-log: ResourceExtractor|Local cached file: ${temp}ndp472.exe
-log: ResourceExtractor|Delete: ${temp}ndp472.exe
+log: ResourceExtractor|Working folder: <WORK>
+log: ResourceExtractor|Download: $base/ndp472.exe
+log: ResourceExtractor|Local cached file: <WORK>\\ndp472.exe
+log: ResourceExtractor|Delete: <WORK>\\ndp472.exe
+log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")" "$base/ndp472.exe" ndp472.exe ".NET Framework 4.7.2" \
-        "$(winpath "$keep")")" "$expected" "cached installer"
-    assert_eq "$(cat "$keep/ndp472.exe")" "cached copy" "cached content"
-    assert_no_file "$(prefix_temp)/ndp472.exe"
+    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")" "$base/ndp472.exe" ndp472.exe \
+        ".NET Framework 4.7.2" "$(winpath "$keep")")")" "$expected" "copy in the temporary folder"
+    assert_eq "$(cat "$keep/ndp472.exe")" "served installer" "content used"
+    assert_eq "$(cat "$(prefix_temp)/ndp472.exe")" "cached copy" "the copy in the temporary folder"
+    rm -f "$(prefix_temp)/ndp472.exe"
 
     # 3. A download from the server; the local folder has no such file.
     rm -f "$redist/gs950w64.exe"
     expected=$(cat <<LINES
 ObtainPayload: 0x00000000
-resultPath: ${temp}gs950w64.exe
+resultPath: <WORK>\\gs950w64.exe
 errorText: 
 filesToDelete: 1
 log: ResourceExtractor|Temp path: ${temp}
+log: ResourceExtractor|Working folder: <WORK>
 log: ResourceExtractor|Download: $base/gs950w64.exe
-log: ResourceExtractor|Local cached file: ${temp}gs950w64.exe
-log: ResourceExtractor|Delete: ${temp}gs950w64.exe
+log: ResourceExtractor|Local cached file: <WORK>\\gs950w64.exe
+log: ResourceExtractor|Delete: <WORK>\\gs950w64.exe
+log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")" "$base/gs950w64.exe" gs950w64.exe Ghostscript \
-        "$(winpath "$keep")")" "$expected" "download"
+    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")" "$base/gs950w64.exe" gs950w64.exe \
+        Ghostscript "$(winpath "$keep")")")" "$expected" "download"
     cmp "$keep/gs950w64.exe" "$served/kelvaro/clients/Windows/redist/gs950w64.exe" || fail "downloaded content differs"
     assert_no_file "$(prefix_temp)/gs950w64.exe"
 
@@ -272,6 +297,7 @@ resultPath:
 errorText: Could not download: \\r\\n.NET Framework 4.7.2 \\r\\n\\r\\nhttp://127.0.0.1:$port/kelvaro/clients/Windows/redist/ndp472.exe?mirror=${prefix}\\r\\nWindows/redist/ndp472.exe
 filesToDelete: 0
 log: ResourceExtractor|Temp path: ${temp}
+log: ResourceExtractor|Working folder: <WORK>
 log: ResourceExtractor|Download: $url
 log: ResourceExtractor|Download failed: 800c0008
 log: ResourceExtractor|Download: $url
@@ -279,11 +305,13 @@ log: ResourceExtractor|Download failed: 800c0008
 log: ResourceExtractor|Download: $url
 log: ResourceExtractor|Download failed: 800c0008
 log: ResourceExtractor|Download failed: 800c0008
+log: ResourceExtractor|Delete: <WORK>
 LINES
 )
-    assert_text "$(probe obtain "$setup" "$(winpath "$redist")" "$url" ndp472.exe ".NET Framework 4.7.2")" "$expected" \
+    assert_text "$(work_normalized "$(probe obtain "$setup" "$(winpath "$redist")" "$url" ndp472.exe ".NET Framework 4.7.2")")" "$expected" \
         "server down"
     assert_no_file "$(prefix_temp)/ndp472.exe"
+    assert_no_work_folder
 }
 
 # Waits until a KelvaroDiDerave instance has written its process id.

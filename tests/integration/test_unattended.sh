@@ -12,15 +12,8 @@ DOTNET_EXE="NDP472-KB4054530-x86-x64-AllOS-ENU.exe"
 MSI_NAME="KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
 DOWNLOAD_PORT="${TEST_DOWNLOAD_PORT:-48213}"
 
-client_dir() { echo "$WINEPREFIX/drive_c/Program Files/KELVARO/VOV Client"; }
-
 # Installs a package directly with msiexec, as an earlier installation would have.
 msi_install() { msi_install_package "$@"; }
-
-client_registry_value() {
-    wine reg query 'HKLM\SOFTWARE\KELVARO\VOV Client' /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$1 *REG_SZ *//p"
-}
 
 # The product codes Windows Installer knows for the client's upgrade code.
 related_products() {
@@ -28,27 +21,7 @@ related_products() {
         grep -o '{[0-9A-F-]*}' | grep -E "$CODE_66|$CODE_67|$CODE_68" | sort | tr '\n' ' '
 }
 
-provide_installer() {  # folder, file name
-    mkdir -p "$1"
-    cp "$TOOLS_DIR/fakeinstaller.exe" "$1/$2"
-}
-
 installer_exit_code() { echo "$1 $2" >>"$WINEPREFIX/drive_c/prereq-exitcodes.txt"; }
-
-installer_calls() { tr -d '\r' <"$WINEPREFIX/drive_c/prereq-calls.log" 2>/dev/null; }
-
-dotnet_present() {
-    wine reg add 'HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Full' /v Release /t REG_DWORD /d 461808 /f \
-        >/dev/null 2>&1
-    wineserver -w
-}
-
-# Nothing the run extracted or downloaded may stay in the temporary folder.
-assert_temp_clean() {
-    local left
-    left=$(cd "$(prefix_temp)" && ls -1 *.msi *.exe 2>/dev/null || true)
-    assert_eq "$left" "" "files left in the temporary folder"
-}
 
 msiexec_line() {  # operation, target, options, log file
     echo "CInstallAction|C:\\windows\\system32\\msiexec.exe $1 \"$2\" $3 /lvoicewarmupx \"<TEMP>KELVARO GmbH\\Setup\\logs\\$4\" "
@@ -67,12 +40,13 @@ BootStrapper|Setup v6.7.3.319
 CommandLineParser|bFlag: 1, bLast: 1, param: passive
 CommandLineParser|passive
 ResourceExtractor|Temp path: <TEMP>
-ResourceExtractor|Extract: <TEMP>KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi
-ResourceExtractor|Extract: <TEMP>$MSI_NAME
-ResourceExtractor|Extract: <TEMP>CleanupInstallation.exe
-InstallController|Msi x86: <TEMP>KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi
-InstallController|Msi x64: <TEMP>$MSI_NAME
-InstallController|Clean tool: <TEMP>CleanupInstallation.exe
+ResourceExtractor|Working folder: <WORK>
+ResourceExtractor|Extract: <WORK>\\KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi
+ResourceExtractor|Extract: <WORK>\\$MSI_NAME
+ResourceExtractor|Extract: <WORK>\\CleanupInstallation.exe
+InstallController|Msi x86: <WORK>\\KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi
+InstallController|Msi x64: <WORK>\\$MSI_NAME
+InstallController|Clean tool: <WORK>\\CleanupInstallation.exe
 InstallController|Is x64 windows: 1
 InstallController|Is required .NET Framework installed: 0
 InstallController|Is required eDocPrintPro installed: 0
@@ -86,7 +60,7 @@ BootStrapper|Not installed
 BootStrapper|Install requested
 CInstallController|Set install mode: InstallNewProduct
 InstallController|Enqueue installation of prerequisite: .NET Framework 4.7.2
-InstallController|Enqueue installation of embedded msi file: <TEMP>$MSI_NAME
+InstallController|Enqueue installation of embedded msi file: <WORK>\\$MSI_NAME
 InstallController|Run: .NET Framework 4.7.2
 CInstallAction|DownloadAndInstallPrerequisite: .NET Framework 4.7.2
 InstallController|SetCurrentJobDescription: Downloading: .NET Framework 4.7.2
@@ -99,18 +73,19 @@ CInstallAction|Process done
 CInstallAction|Process exit code: 0
 InstallController|Result of .NET Framework 4.7.2: 0
 InstallController|Run: KELVARO VOV Client for Windows
-CInstallAction|InstallProductViaMsiExec: <TEMP>$MSI_NAME
+CInstallAction|InstallProductViaMsiExec: <WORK>\\$MSI_NAME
 InstallController|SetCurrentJobDescription: Installing: KELVARO VOV Client for Windows
-$(msiexec_line /i "<TEMP>$MSI_NAME" "/qn /promptrestart CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveInstall.log)
+$(msiexec_line /i "<WORK>\\$MSI_NAME" "/qn /promptrestart CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveInstall.log)
 CInstallAction|Create process
 CInstallAction|Wait for process
 CInstallAction|Process done
 CInstallAction|Process exit code: 0
 InstallController|Result of KELVARO VOV Client for Windows: 0
 BootStrapper|Done
-ResourceExtractor|Delete: <TEMP>KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi
-ResourceExtractor|Delete: <TEMP>$MSI_NAME
-ResourceExtractor|Delete: <TEMP>CleanupInstallation.exe
+ResourceExtractor|Delete: <WORK>\\KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi
+ResourceExtractor|Delete: <WORK>\\$MSI_NAME
+ResourceExtractor|Delete: <WORK>\\CleanupInstallation.exe
+ResourceExtractor|Delete: <WORK>
 LINES
 )
     assert_text "$(normalized_log)" "$expected" "log transcript"
@@ -140,10 +115,10 @@ test_addlocal_with_the_same_version_installed_modifies() {
         "BootStrapper|Same version installed" \
         "BootStrapper|Modify requested" \
         "CInstallController|Set install mode: ModifyExistingProduct" \
-        "InstallController|Enqueue modify of related product: <TEMP>$MSI_NAME" \
-        "CInstallAction|ModifyInstalledProductViaMsiExec: <TEMP>$MSI_NAME" \
+        "InstallController|Enqueue modify of related product: <WORK>\\$MSI_NAME" \
+        "CInstallAction|ModifyInstalledProductViaMsiExec: <WORK>\\$MSI_NAME" \
         "InstallController|SetCurrentJobDescription: Modifying: KELVARO VOV Client for Windows" \
-        "$(msiexec_line /i "<TEMP>$MSI_NAME" "/qn /promptrestart ADDLOCAL=MainFeature,FeatureDiagnostics REMOVE=FeatureSnomD7 CUSTOMCONFIGFILES=\"C:\\Cfg Files\" RUNAFTERINSTALL=1" DiDeraveModify.log)" \
+        "$(msiexec_line /i "<WORK>\\$MSI_NAME" "/qn /promptrestart ADDLOCAL=MainFeature,FeatureDiagnostics REMOVE=FeatureSnomD7 CUSTOMCONFIGFILES=\"C:\\Cfg Files\" RUNAFTERINSTALL=1" DiDeraveModify.log)" \
         "InstallController|Result of KELVARO VOV Client for Windows: 0" \
         "BootStrapper|Done"
     assert_file "$(client_dir)/FeatureDiagnostics.txt"
@@ -164,9 +139,9 @@ test_install_switch_with_the_same_version_installed_repairs() {
         "BootStrapper|Same version installed" \
         "BootStrapper|Repair" \
         "CInstallController|Set install mode: RepairExistingProduct" \
-        "InstallController|Enqueue repair of related product: <TEMP>$MSI_NAME" \
-        "CInstallAction|RepairInstalledProductViaMsiExec: <TEMP>$MSI_NAME" \
-        "$(msiexec_line /faumsv "<TEMP>$MSI_NAME" "/quiet /norestart CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveRepair.log)" \
+        "InstallController|Enqueue repair of related product: <WORK>\\$MSI_NAME" \
+        "CInstallAction|RepairInstalledProductViaMsiExec: <WORK>\\$MSI_NAME" \
+        "$(msiexec_line /faumsv "<WORK>\\$MSI_NAME" "/quiet /norestart CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveRepair.log)" \
         "CInstallAction|Process exit code: 645" \
         "InstallController|Result of KELVARO VOV Client for Windows: 645" \
         "BootStrapper|Done"
@@ -186,7 +161,7 @@ test_lower_version_installed_is_upgraded_by_a_new_installation() {
         "BootStrapper|Lower version installed" \
         "BootStrapper|Install requested" \
         "CInstallController|Set install mode: InstallNewProduct" \
-        "CInstallAction|InstallProductViaMsiExec: <TEMP>$MSI_NAME" \
+        "CInstallAction|InstallProductViaMsiExec: <WORK>\\$MSI_NAME" \
         "InstallController|Result of KELVARO VOV Client for Windows: 0" \
         "BootStrapper|Done"
     assert_eq "$(client_registry_value Version)" "6.7.3319" "version after"
@@ -250,11 +225,11 @@ test_clean_runs_only_the_clean_up_tool() {
     local log
     log=$(normalized_log)
     assert_lines_in_order "$log" \
-        "InstallController|Clean tool: <TEMP>CleanupInstallation.exe" \
+        "InstallController|Clean tool: <WORK>\\CleanupInstallation.exe" \
         "BootStrapper|Launch clean tool" \
-        "InstallController|Enqueue clean tool: <TEMP>CleanupInstallation.exe" \
+        "InstallController|Enqueue clean tool: <WORK>\\CleanupInstallation.exe" \
         "InstallController|Run: CleanupTool" \
-        "CInstallAction|\"<TEMP>CleanupInstallation.exe\"" \
+        "CInstallAction|\"<WORK>\\CleanupInstallation.exe\"" \
         "CInstallAction|Process exit code: 0" \
         "InstallController|Result of CleanupTool: 0" \
         "BootStrapper|Done"
@@ -278,7 +253,7 @@ test_fax_feature_plans_ghostscript_and_edocprintpro_around_the_spooler() {
         "InstallController|Enqueue start service: Spooler, start: 0" \
         "InstallController|Enqueue installation of prerequisite: eDocPrintPro v4.1.1 free" \
         "InstallController|Enqueue start service: Spooler, start: 1" \
-        "InstallController|Enqueue installation of embedded msi file: <TEMP>$MSI_NAME" \
+        "InstallController|Enqueue installation of embedded msi file: <WORK>\\$MSI_NAME" \
         "InstallController|Run: Print Spooler" \
         "CInstallAction|StartServiceAction: Spooler, start: 0" \
         "InstallController|SetCurrentJobDescription: Stopping service: Print Spooler" \
@@ -288,7 +263,7 @@ test_fax_feature_plans_ghostscript_and_edocprintpro_around_the_spooler() {
         "InstallController|Run: Print Spooler" \
         "CInstallAction|StartServiceAction: Spooler, start: 1" \
         "InstallController|SetCurrentJobDescription: Starting service: Print Spooler" \
-        "$(msiexec_line /i "<TEMP>$MSI_NAME" "/qn+ /promptrestart ADDLOCAL=MainFeature,FeatureFax CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveInstall.log)" \
+        "$(msiexec_line /i "<WORK>\\$MSI_NAME" "/qn+ /promptrestart ADDLOCAL=MainFeature,FeatureFax CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveInstall.log)" \
         "BootStrapper|Done"
     assert_eq "$(installer_calls | cut -d'|' -f1 | tr '\n' ' ')" "$DOTNET_EXE gs950w64.exe eDocPrintPro_x64.exe " \
         "installers in plan order"
@@ -308,7 +283,7 @@ test_reboot_request_of_a_prerequisite_gives_3010_and_keeps_the_client_from_start
         "CInstallAction|Process exit code: bc2" \
         "InstallController|Component was installed, but reboot is required" \
         "InstallController|Result of .NET Framework 4.7.2: 0" \
-        "$(msiexec_line /i "<TEMP>$MSI_NAME" "/qn /promptrestart CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveInstall.log)" \
+        "$(msiexec_line /i "<WORK>\\$MSI_NAME" "/qn /promptrestart CUSTOMCONFIGFILES=\"<MEDIA>CustomConfigFiles\"" DiDeraveInstall.log)" \
         "InstallController|Result of KELVARO VOV Client for Windows: 0" \
         "BootStrapper|Done"
     assert_file "$(client_dir)/MainFeature.txt"
@@ -349,31 +324,35 @@ test_prerequisite_downloaded_or_taken_from_the_cache() {
     provide_installer "$site/kelvaro/clients/Windows/redist" "$DOTNET_EXE"
     start_download_server "$site"
     run_setup /passive
-    kill "$SERVER_PID"
     assert_eq "$EXIT_CODE" "0" "exit code"
     local url="http://127.0.0.1:$DOWNLOAD_PORT/kelvaro/clients/Windows/redist/$DOTNET_EXE"
     assert_lines_in_order "$(normalized_log)" \
         "ResourceExtractor|Download: $url" \
-        "ResourceExtractor|Local cached file: <TEMP>$DOTNET_EXE" \
-        "CInstallAction|\"<TEMP>$DOTNET_EXE\" /norestart /passive " \
+        "ResourceExtractor|Local cached file: <WORK>\\$DOTNET_EXE" \
+        "CInstallAction|\"<WORK>\\$DOTNET_EXE\" /norestart /passive " \
         "InstallController|Result of .NET Framework 4.7.2: 0" \
         "BootStrapper|Done" \
-        "ResourceExtractor|Delete: <TEMP>$DOTNET_EXE"
+        "ResourceExtractor|Delete: <WORK>\\$DOTNET_EXE"
     grep -q "GET /kelvaro/clients/Windows/redist/$DOTNET_EXE" "$TEST_DIR/http.log" || fail "server saw no request"
     assert_temp_clean
 
-    # A copy already in the temporary folder is used without a download, and deleted afterwards.
+    # The cache is the run's own working folder: a copy that anybody put into the temporary folder under the
+    # installer's name is neither run nor deleted, and the installer is downloaded again.
     wine msiexec /x "$CODE_67" /qn >/dev/null 2>&1
     wineserver -w
-    cp "$TOOLS_DIR/fakeinstaller.exe" "$(prefix_temp)/$DOTNET_EXE"
+    printf 'planted copy\n' >"$(prefix_temp)/$DOTNET_EXE"
     rm -f "$(setup_log)"
     run_setup /passive
-    assert_eq "$EXIT_CODE" "0" "exit code with a cached installer"
+    kill "$SERVER_PID"
+    assert_eq "$EXIT_CODE" "0" "exit code with a copy in the temporary folder"
     assert_lines_in_order "$(normalized_log)" \
-        "ResourceExtractor|Already in cache: <TEMP>$DOTNET_EXE" \
-        "ResourceExtractor|Local cached file: <TEMP>$DOTNET_EXE" \
+        "ResourceExtractor|Download: $url" \
+        "ResourceExtractor|Local cached file: <WORK>\\$DOTNET_EXE" \
         "InstallController|Result of .NET Framework 4.7.2: 0"
-    if log_entries | grep -q '^ResourceExtractor|Download:'; then fail "downloaded although cached"; fi
+    if log_entries | grep -q '^ResourceExtractor|Already in cache:'; then fail "a copy in the temporary folder was taken"; fi
+    assert_eq "$(cat "$(prefix_temp)/$DOTNET_EXE")" "planted copy" "the copy in the temporary folder"
+    assert_eq "$(installer_calls | cut -d'|' -f1 | tr '\n' ' ')" "$DOTNET_EXE $DOTNET_EXE " "installers started"
+    rm -f "$(prefix_temp)/$DOTNET_EXE"
     assert_temp_clean
 }
 
@@ -451,7 +430,7 @@ test_legacy_ghostscript_is_removed_first_by_product_code_or_uninstall_command() 
     log=$(normalized_log)
     assert_lines_in_order "$log" \
         "InstallController|Enqueue uninstallation of related product: C:\\gs\\gs9.20\\uninstgs.exe /S" \
-        "InstallController|Enqueue installation of embedded msi file: <TEMP>$MSI_NAME" \
+        "InstallController|Enqueue installation of embedded msi file: <WORK>\\$MSI_NAME" \
         "InstallController|Run: GPL Ghostscript v9.20" \
         "CInstallAction|UninstallProductCommandLine: C:\\gs\\gs9.20\\uninstgs.exe /S" \
         "CInstallAction|C:\\gs\\gs9.20\\uninstgs.exe /S" \
@@ -459,7 +438,7 @@ test_legacy_ghostscript_is_removed_first_by_product_code_or_uninstall_command() 
         "InstallController|Run: KELVARO VOV Client for Windows"
     assert_lines_in_order "$log" \
         "InstallController|Enqueue uninstallation of related product: $gs_code" \
-        "InstallController|Enqueue installation of embedded msi file: <TEMP>$MSI_NAME" \
+        "InstallController|Enqueue installation of embedded msi file: <WORK>\\$MSI_NAME" \
         "CInstallAction|UninstallRelatedProductViaMsiExec: $gs_code" \
         "$(msiexec_line /x "$gs_code" "/quiet /norestart" DiDeraveUnInstall.log)" \
         "InstallController|Result of GPL Ghostscript MSI Distribution 9.26 (64 bit) v9.26.0: 0" \

@@ -26,6 +26,8 @@ wizard_cancel_and_check() {
     assert_eq "$(gui_wait_exit)" "1602" "exit code after Cancel"
     assert_eq "$(log_entries | grep '^BootStrapper|' | tail -n 1)" "BootStrapper|Done" "last BootStrapper line"
     assert_eq "$(log_entries | grep -c '^InstallController|Cancel$')" "1" "Cancel lines"
+    # The cancelled run removed its working folder as every other run does.
+    assert_no_work_folder
 }
 
 # The visible page controls of the wizard, without the sheet's own frame and line controls.

@@ -204,11 +204,11 @@ wi_every_page() {
     fi
     assert_lines_in_order "$(log_entries)" "InstallController|Run: $spooler" \
         "InstallController|SetCurrentJobDescription: $( [ "$lang" = de ] && echo 'Wird installiert' || echo Installing ): $product"
-    assert_lines_in_order "$(log_entries)" "BootStrapper|Not installed" "CGhostscript|OnSetActive" \
+    assert_lines_in_order "$(normalized_log)" "BootStrapper|Not installed" "CGhostscript|OnSetActive" \
         "CConfirmPage|OnSetActive" "CConfirmPage|InstallNewProduct" \
         'InstallController|Enqueue uninstallation of related product: C:\gs\gs9.20\uninstgs.exe /S' \
         "InstallController|Enqueue installation of prerequisite: .NET Framework 4.7.2" \
-        "InstallController|Enqueue installation of embedded msi file: $(prefix_temp_windows)KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" \
+        "InstallController|Enqueue installation of embedded msi file: <WORK>\\KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" \
         "CRunningAppsPage|OnSetActive" "CProgressPage|OnSetActive" "InstallController|StartProcessingInstallActions" \
         "InstallController|Worker thread started" "InstallController|Run: GPL Ghostscript v9.20" \
         "InstallController|Run: .NET Framework 4.7.2" "InstallController|Run: Ghostscript 9.50 for Windows (64 bit) AGPL Release" \
@@ -316,9 +316,9 @@ test_wizard_install_modify_removes_a_feature_and_remove_uninstalls() {
     assert_eq "$(gui_control Finish 1015)" "1015|Static|1|0|The KELVARO VOV Client has been modified." "modify result"
     gui_keys Finish alt+f
     assert_eq "$(gui_wait_exit)" "0" "exit code of Modify"
-    assert_lines_in_order "$(log_entries)" "CInstallController|Set install mode: ModifyExistingProduct" \
+    assert_lines_in_order "$(normalized_log)" "CInstallController|Set install mode: ModifyExistingProduct" \
         "InstallController|addlocal: MainFeature, remove: FeatureDiagnostics" \
-        "InstallController|Enqueue modify of related product: $(prefix_temp_windows)KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" \
+        "InstallController|Enqueue modify of related product: <WORK>\\KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" \
         "CFinishPage|ModifyExistingProduct done"
     assert_no_file "$(wi_client_dir)/FeatureDiagnostics.txt"
     assert_file "$(wi_client_dir)/MainFeature.txt"
@@ -405,7 +405,10 @@ test_wizard_install_close_requests_are_refused_while_the_queue_runs() {
     gui_keys Confirmation alt+i
     gui_wait_window Progress >/dev/null
     gui_wait_log_line "CInstallAction|\"$MEDIA_WIN""redist\\$WI_DOTNET\" /norestart /passive "
-    local payload="$(prefix_temp)/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi" request
+    local work payload request
+    work=$(work_folders)
+    [ -n "$work" ] && [ "$(echo "$work" | wc -l)" -eq 1 ] || fail "not one working folder while the queue runs: $work"
+    payload="$work/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
     for request in --post-close --press-cancel --close; do
         wine "$TOOLS_DIR/wizardinspect.exe" "$request" Progress 2>>"$TEST_DIR/wine-stderr.txt" ||
             fail "cannot send $request"
@@ -426,6 +429,7 @@ test_wizard_install_close_requests_are_refused_while_the_queue_runs() {
         "InstallController|Result of KELVARO VOV Client for Windows: 0" "InstallController|Worker thread done" \
         "CFinishPage|InstallNewProduct done" "BootStrapper|Wizard done" "BootStrapper|Done"
     assert_no_file "$payload"
+    assert_no_work_folder
 }
 
 # A failing eDocPrintPro installer between the Spooler's stop and start: the Spooler is started after it, the client

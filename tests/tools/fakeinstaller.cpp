@@ -1,6 +1,7 @@
 // Stand-in for a prerequisite installer or uninstaller in the integration tests. Copied under the
 // real installer's file name, it appends "<its file name>|<its command line>" to C:\prereq-calls.log
-// and exits with the code that C:\prereq-exitcodes.txt gives for its file name ("<name> <code>" lines,
+// and "<its file name>|<its current folder>" to C:\prereq-folders.log, and exits with the code that
+// C:\prereq-exitcodes.txt gives for its file name ("<name> <code>" lines,
 // names compared ignoring case); 0 when none is given.
 #include <windows.h>
 
@@ -39,6 +40,9 @@ int wmain()
 {
     const std::wstring name = OwnFileName();
     AppendUtf8(L"C:\\prereq-calls.log", name + L"|" + GetCommandLineW());
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    AppendUtf8(L"C:\\prereq-folders.log", name + L"|" + folder);
 
     int code = 0;
     if (FILE* codes = _wfopen(L"C:\\prereq-exitcodes.txt", L"r")) {

@@ -1,5 +1,6 @@
 // Stands in for a prerequisite installer that takes its time: copied under an installer's file name, it appends
-// "<its file name>|<its command line>" to C:\prereq-calls.log, then waits until C:\prereq-release.txt exists and
+// "<its file name>|<its command line>" to C:\prereq-calls.log and "<its file name>|<its current folder>" to
+// C:\prereq-folders.log, then waits until C:\prereq-release.txt exists and
 // exits with the number written in it (0 when it holds none). Gives up after five minutes with exit code 1460
 // (ERROR_TIMEOUT).
 #include <windows.h>
@@ -31,6 +32,12 @@ void AppendLine(const std::wstring& line)
 int wmain()
 {
     AppendLine(OwnFileName() + L"|" + GetCommandLineW());
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    if (FILE* file = _wfopen(L"C:\\prereq-folders.log", L"ab")) {
+        std::fprintf(file, "%ls|%ls\r\n", OwnFileName().c_str(), folder);
+        std::fclose(file);
+    }
     for (int i = 0; i < 3000; ++i) {
         if (FILE* release = _wfopen(L"C:\\prereq-release.txt", L"r")) {
             unsigned long code = 0;

@@ -21,10 +21,15 @@
 //   semaphore                                whether the semaphore "KvDiDeraveRunning" exists
 //   post-term-request                        posts the registered message "TermKvDiDeraveReq" to all
 //                                            top-level windows
+//   dacl PATH                                the DACL of a file or folder as GetNamedSecurityInfoW reads it back
+//   private-descriptor                       the security descriptor a private folder is created with
+//   private-folder PATH                      creates a private folder, then prints its "dacl"
 // Output: result lines, then "log: TAG|TEXT" per log line and "trace: TEXT" per debugger-output line.
 // Carriage returns and line feeds inside texts are shown as \r and \n. Exit code 0, or 2 on bad usage.
 #include <windows.h>
+#include <aclapi.h>
 #include <ole2.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <string>
@@ -32,6 +37,7 @@
 
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
+#include "platform/win32/SafeFolders.h"
 #include "system/DriverStore.h"
 #include "system/InstalledSoftware.h"
 #include "system/PayloadExtractor.h"
@@ -78,7 +84,7 @@ class CapturedLogFiles : public ILogFiles {
 public:
     std::string content;
     std::wstring TempFolder() override { return L"C:\\probe\\"; }
-    bool CreateFolder(const std::wstring&) override { return true; }
+    bool OpenFolderSafely(const std::wstring&, bool) override { return true; }
     std::string ToNarrow(const std::wstring& text) override { return real_.ToNarrow(text); }
     bool Append(const std::wstring&, const std::string& bytes) override
     {
@@ -189,6 +195,42 @@ int Obtain(const std::vector<std::wstring>& args)
     return 0;
 }
 
+// "protected: 0|1", "aces: N", then one "ace: allow|deny SID mask flags" line per entry.
+void PrintDacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl)
+{
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    Print("protected: " + std::to_string((control & SE_DACL_PROTECTED) != 0));
+    Print("aces: " + std::to_string(dacl ? dacl->AceCount : 0));
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) continue;
+        const bool allow = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        LPWSTR sid = nullptr;
+        ConvertSidToStringSidW(const_cast<DWORD*>(&ace->SidStart), &sid);
+        char rest[64];
+        std::snprintf(rest, sizeof rest, " 0x%08lx 0x%02x", static_cast<unsigned long>(ace->Mask), header->AceFlags);
+        Print(std::string("ace: ") + (allow ? "allow " : "deny ") + ToUtf8(sid ? sid : L"?") + rest);
+        if (sid) LocalFree(sid);
+    }
+}
+
+void PrintNamedDacl(const std::wstring& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                              nullptr, &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) {
+        Print("GetNamedSecurityInfoW failed: " + std::to_string(error));
+        return;
+    }
+    PrintDacl(descriptor, dacl);
+    LocalFree(descriptor);
+}
+
 int Run(const std::vector<std::wstring>& args)
 {
     const std::wstring& command = args[0];
@@ -253,6 +295,23 @@ int Run(const std::vector<std::wstring>& args)
     } else if (command == L"post-term-request") {
         const UINT message = RegisterWindowMessageW(L"TermKvDiDeraveReq");
         Print("PostMessage: " + std::to_string(PostMessageW(HWND_BROADCAST, message, 0, 0) != FALSE));
+    } else if (command == L"dacl" && args.size() == 2) {
+        PrintNamedDacl(args[1]);
+    } else if (command == L"private-descriptor") {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateFolderSddl, SDDL_REVISION_1, &descriptor,
+                                                                  nullptr)) {
+            Print("descriptor failed: " + std::to_string(GetLastError()));
+            return 1;
+        }
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+        PrintDacl(descriptor, dacl);
+        LocalFree(descriptor);
+    } else if (command == L"private-folder" && args.size() == 2) {
+        Print("Win32CreatePrivateFolder: " + std::to_string(Win32CreatePrivateFolder(args[1])));
+        PrintNamedDacl(args[1]);
     } else if (command == L"repair-driver-store") {
         RepairSnomD7DriverStore(registry, true);
     } else {

@@ -9,26 +9,30 @@ using namespace engine_fake;
 
 namespace {
 
+const std::string kWorkA = "C:\\Users\\J\xF6rg\\AppData\\Local\\Temp\\KELVARO Setup {00000000-0000-0000-0000-000000000001}\\";
+
 TEST(ControllerSetup, ExtractsThePayloadsAndPicksThePackageForThisWindows)
 {
     for (bool x64 : {true, false}) {
         Machine m;
         m.system.x64 = x64;
         CInstallController& c = m.Controller();
-        const std::wstring temp = m.files.temp;
+        const std::wstring work = m.WorkFolder() + L"\\";
+        EXPECT_EQ(c.setupError, 0u);
         EXPECT_EQ(c.msiPath, m.MsiPath(x64));
-        EXPECT_EQ(c.cleanToolPath, temp + L"CleanupInstallation.exe");
+        EXPECT_EQ(c.cleanToolPath, work + L"CleanupInstallation.exe");
         EXPECT_EQ(m.files.Content(m.MsiPath(false)), "msi x86");
         EXPECT_EQ(m.files.Content(m.MsiPath(true)), "msi x64");
-        EXPECT_EQ(m.files.Content(temp + L"CleanupInstallation.exe"), "clean tool");
+        EXPECT_EQ(m.files.Content(work + L"CleanupInstallation.exe"), "clean tool");
+        EXPECT_EQ(m.files.FilesIn(m.WorkFolder()).size(), 3u) << "everything is in the working folder";
         EXPECT_EQ(c.productDisplayName, L"KELVARO VOV Client for Windows");
         EXPECT_EQ(c.installState, NotInstalled);
         EXPECT_EQ(c.installMode, 0u);
         EXPECT_FALSE(c.runAfterInstall);
         const std::vector<std::string> expected = {
-            "Msi x86: C:\\Users\\J\xF6rg\\AppData\\Local\\Temp\\KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi",
-            "Msi x64: C:\\Users\\J\xF6rg\\AppData\\Local\\Temp\\KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi",
-            "Clean tool: C:\\Users\\J\xF6rg\\AppData\\Local\\Temp\\CleanupInstallation.exe",
+            "Msi x86: " + kWorkA + "KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi",
+            "Msi x64: " + kWorkA + "KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi",
+            "Clean tool: " + kWorkA + "CleanupInstallation.exe",
             std::string("Is x64 windows: ") + (x64 ? "1" : "0"),
             "Installed .NET version: 70bf0, required: 70bf0",
             "Is required .NET Framework installed: 1",
@@ -38,6 +42,43 @@ TEST(ControllerSetup, ExtractsThePayloadsAndPicksThePackageForThisWindows)
         EXPECT_EQ(m.log.Texts("InstallController"), expected);
         m.controller.reset();
         EXPECT_EQ(m.files.FileCount(), 0u) << "the extracted files are deleted with the controller";
+        EXPECT_FALSE(m.files.HasFolder(m.WorkFolder())) << "and so is the working folder";
+    }
+}
+
+// A payload that cannot be written ends the set-up at once: nothing of it is used (no detection, no clean-up tool),
+// and setupError holds the Windows error. The working folder goes all the same.
+TEST(ControllerSetup, APayloadThatCannotBeWrittenEndsTheSetUpWithItsError)
+{
+    struct Case {
+        const char* what;
+        uint32_t privateFolderError;  // the working folder's creation
+        const wchar_t* failing;       // the payload whose write fails, or null
+        uint32_t error;
+        size_t extracted;             // files written before the failure
+    };
+    const Case cases[] = {
+        {"32-bit package", 0, L"KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi", 32, 0},
+        {"64-bit package", 0, L"KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi", 112, 1},
+        {"clean-up tool", 0, L"CleanupInstallation.exe", 5, 2},
+        {"working folder", 5, nullptr, 5, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Machine m;
+        m.Installed(kSameCode, L"6.7.3319");
+        m.files.failPrivateFolder = k.privateFolderError;
+        if (k.failing) m.files.failWrite[m.WorkFolder() + L"\\" + k.failing] = k.error;
+        CInstallController& c = m.Controller();
+        EXPECT_EQ(c.setupError, k.error);
+        EXPECT_EQ(m.files.FilesIn(m.WorkFolder()).size(), k.extracted);
+        EXPECT_EQ(c.cleanToolPath, L"");
+        EXPECT_EQ(c.installState, NotInstalled) << "the package is not opened";
+        EXPECT_TRUE(m.msi.calls.empty());
+        EXPECT_TRUE(m.log.Texts("InstallController").empty());
+        m.controller.reset();
+        EXPECT_EQ(m.files.FileCount(), 0u);
+        EXPECT_FALSE(m.files.HasFolder(m.WorkFolder()));
     }
 }
 

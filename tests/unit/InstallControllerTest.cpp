@@ -265,8 +265,8 @@ TEST(InstallController, AStoppedSpoolerIsStartedAgainEvenAfterAFailure)
         CInstallController& c = m.Controller();
         c.needDotNet = c.needGhostscript = c.needEDocPrintPro = true;
         for (const wchar_t* file : {L"NDP472-KB4054530-x86-x64-AllOS-ENU.exe", L"gs950w64.exe"})
-            m.files.AddFile(m.files.temp + file, "cached");
-        if (sc.eDocPrintProCached) m.files.AddFile(m.files.temp + L"eDocPrintPro_x64.exe", "cached");
+            m.files.AddFile(m.WorkFolder() + L"\\" + file, "cached");
+        if (sc.eDocPrintProCached) m.files.AddFile(m.WorkFolder() + L"\\eDocPrintPro_x64.exe", "cached");
         for (uint32_t code : sc.exitCodes) {
             FakeProcessLauncher::Outcome o;
             o.exitCode = code;
@@ -321,7 +321,7 @@ TEST(InstallController, RebootRequestDropsRunAfterInstallFromLaterProductActions
     c.EnqueueInstallProduct();
     c.EnqueueModifyProduct();
     c.EnqueueUninstallRelatedProducts();
-    m.files.AddFile(m.files.temp + L"NDP472-KB4054530-x86-x64-AllOS-ENU.exe", "cached");
+    m.files.AddFile(m.WorkFolder() + L"\\NDP472-KB4054530-x86-x64-AllOS-ENU.exe", "cached");
     FakeProcessLauncher::Outcome reboot;
     reboot.exitCode = 3010;
     m.launcher.script.push_back(reboot);
@@ -382,6 +382,7 @@ TEST(InstallAction, EachKindLogsSetsItsJobAndRunsItsCommandLine)
     CInstallController& c = m.Controller();
     c.extractor.localRedistFolder = L"C:\\R";
     m.files.AddFile(L"C:\\R\\gs950w64.exe");
+    m.files.AddFile(L"C:\\gs\\uninstgs.exe");
     c.customConfigFiles = L"C:\\Cfg";
     c.EnqueueRepairProduct();
     c.EnqueueUninstallCommandLine(L"GPL Ghostscript v9.20", L"C:\\gs\\uninstgs.exe /S");
@@ -401,7 +402,16 @@ TEST(InstallAction, EachKindLogsSetsItsJobAndRunsItsCommandLine)
         L"\"C:\\R\\gs950w64.exe\" /S ",
     };
     EXPECT_EQ(m.launcher.commandLines, commands);
-    EXPECT_TRUE(m.files.folders.count(fake::Fold(L"C:\\Users\\Jörg\\AppData\\Local\\Temp\\KELVARO GmbH\\Setup\\logs")));
+    // Every program is named by its full path, and every child starts in the working folder.
+    const std::vector<std::wstring> programs = {L"C:\\Windows\\system32\\msiexec.exe", L"C:\\gs\\uninstgs.exe",
+                                                L"C:\\R\\gs950w64.exe"};
+    EXPECT_EQ(m.launcher.applications, programs);
+    EXPECT_EQ(m.launcher.currentFolders, std::vector<std::wstring>(3, m.WorkFolder()));
+    // The msiexec log folder is opened folder by folder without following links, from the temporary folder down.
+    const std::wstring temp = L"C:\\Users\\Jörg\\AppData\\Local\\Temp";
+    const std::vector<std::wstring> opened = {temp, temp + L"\\KELVARO GmbH", temp + L"\\KELVARO GmbH\\Setup",
+                                              temp + L"\\KELVARO GmbH\\Setup\\logs"};
+    EXPECT_EQ(m.files.openedFolders, opened);
     const auto action = m.NewTexts("CInstallAction");
     EXPECT_EQ(action[0], "RepairInstalledProductViaMsiExec: " + Narrow(msi));
     EXPECT_NE(std::find(action.begin(), action.end(), "UninstallProductCommandLine: C:\\gs\\uninstgs.exe /S"), action.end());
@@ -447,7 +457,7 @@ TEST(InstallAction, FailedDownloadMarksThePrerequisiteAndStopsTheQueue)
                                    L"https://download.kelvaro.com/kelvaro/clients/\r\nWindows/redist/"
                                    L"eDocPrintPro_x64_v4.1.1.0.exe");
     EXPECT_EQ(m.downloader.calls.size(), 3u);
-    EXPECT_EQ(m.downloader.calls[0].path, m.files.temp + L"eDocPrintPro_x64.exe");
+    EXPECT_EQ(m.downloader.calls[0].path, m.WorkFolder() + L"\\eDocPrintPro_x64.exe");
     EXPECT_TRUE(m.launcher.commandLines.empty());
     EXPECT_EQ(c.actionQueue.size(), 1u);
 }

@@ -30,6 +30,91 @@ TEST(Log, InitializeBuildsTheFoldersOnce)
         L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp\\KELVARO GmbH",
         L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp\\KELVARO GmbH\\Setup", kLogFolder};
     EXPECT_EQ(log.files.folders, expected);
+    // Each folder from the temporary folder down is opened without following links, in order.
+    const std::vector<std::wstring> opened = {L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp",
+                                              L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp\\KELVARO GmbH",
+                                              L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp\\KELVARO GmbH\\Setup",
+                                              kLogFolder};
+    EXPECT_EQ(log.files.opened, opened);
+}
+
+// A folder of the log's path that is a link (junction, symbolic link, mount point) or no folder at all: nothing is
+// written, moved or deleted through it, and the lines are lost silently.
+TEST(Log, AFolderThatIsALinkLosesTheLinesAndIsNotTouched)
+{
+    const std::wstring temp = L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp";
+    struct Case {
+        const char* name;
+        std::wstring link;
+        bool notFolder;
+    };
+    const Case cases[] = {
+        {"the temporary folder", temp, false},
+        {"KELVARO GmbH", temp + L"\\KELVARO GmbH", false},
+        {"Setup", temp + L"\\KELVARO GmbH\\Setup", false},
+        {"logs", kLogFolder, false},
+        {"logs is a file", kLogFolder, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogFixture log;
+        (c.notFolder ? log.files.notFolders : log.files.links).insert(c.link);
+        // What an earlier run left: yesterday's log and six backups, all of which a rotation would touch.
+        log.files.folders.insert(kLogFolder);
+        log.files.folders.insert(kBak);
+        log.files.AddFile(kLogFile, {2026, 3, 4, 1, 0, 0});
+        for (int day = 20; day < 26; ++day) log.files.AddFile(kBak + L"\\202602" + std::to_wstring(day) + L".log", {2026, 2, day, 1, 0, 0});
+        const auto before = log.files.files;
+        log.Initialize();
+        LogMessage(L"BootStrapper", L"lost");
+        EXPECT_EQ(LogFilePath(), L"");
+        EXPECT_TRUE(log.files.moves.empty());
+        EXPECT_TRUE(log.files.deletes.empty());
+        EXPECT_EQ(log.files.files.size(), before.size());
+        EXPECT_EQ(log.files.files[kLogFile].content, "old\r\n");
+        // Nothing below the link was opened.
+        EXPECT_EQ(log.files.opened.back(), c.link);
+    }
+}
+
+// The backup folder is opened the same way: when it is a link, the active file is neither moved nor are backups
+// pruned, and the lines go on into the active file.
+TEST(Log, ABackupFolderThatIsALinkIsNeitherMovedIntoNorPruned)
+{
+    LogFixture log;
+    log.Initialize();
+    log.files.links.insert(kBak);
+    log.files.AddFile(kLogFile, {2026, 3, 4, 1, 0, 0});
+    LogMessage(L"BootStrapper", L"first");
+    EXPECT_TRUE(log.files.moves.empty());
+    EXPECT_TRUE(log.files.deletes.empty());
+    EXPECT_EQ(log.Content(), "old\r\n03-05 14:07:09 BootStrapper         first\r\n");
+}
+
+// Rotation moves, and pruning deletes, plain files only: a backup that is a link is left alone (and does not
+// count among the five), and an active file that is a link is neither moved nor written.
+TEST(Log, OnlyPlainFilesAreMovedOrDeleted)
+{
+    LogFixture log;
+    log.Initialize();
+    log.files.folders.insert(kBak);
+    for (int day = 20; day < 26; ++day) log.files.AddFile(kBak + L"\\202602" + std::to_wstring(day) + L".log", {2026, 2, day, 1, 0, 0});
+    log.files.unsafeFiles.insert(kBak + L"\\20260220.log");
+    log.files.AddFile(kLogFile, {2026, 3, 4, 1, 0, 0});
+    LogMessage(L"T", L"first");
+    EXPECT_EQ(log.files.moves, std::vector<std::wstring>{kLogFile + L" -> " + kBak + L"\\20260305.log"});
+    // Five plain backups and the moved file: the oldest plain one goes; the link stays.
+    EXPECT_EQ(log.files.deletes, std::vector<std::wstring>{kBak + L"\\20260221.log"});
+    EXPECT_EQ(log.files.files.count(kBak + L"\\20260220.log"), 1u);
+
+    LogFixture linked;
+    linked.Initialize();
+    linked.files.folders.insert(kBak);
+    linked.files.AddFile(kLogFile, {2026, 3, 4, 1, 0, 0});
+    linked.files.unsafeFiles.insert(kLogFile);
+    LogMessage(L"T", L"lost");
+    EXPECT_TRUE(linked.files.moves.empty());
+    EXPECT_EQ(linked.files.files[kLogFile].content, "old\r\n");
 }
 
 TEST(Log, LineFormatPadsTheTagToTwentyAndKeepsLongerTagsWhole)
@@ -205,6 +290,51 @@ TEST(Log, ThreadsLoggingAtOnceWriteOnlyWholeLines)
         EXPECT_EQ(e.tag, "Worker");
         EXPECT_EQ(i, nextPerThread[t]++);
     }
+}
+
+// Records what the log tells an observer of its file, and what the file held at that moment.
+class RecordingObserver : public ILogFileObserver {
+public:
+    explicit RecordingObserver(LogFixture& log) : log_(log) { LogSetFileObserver(this); }
+    ~RecordingObserver() override { LogSetFileObserver(nullptr); }
+    void LogFileWritten(const std::wstring& path) override
+    {
+        told.push_back(path);
+        contentWhenTold.push_back(log_.files.files.count(path) ? log_.files.files[path].content : "<missing>");
+    }
+    std::vector<std::wstring> told;
+    std::vector<std::string> contentWhenTold;
+
+private:
+    LogFixture& log_;
+};
+
+TEST(Log, ObserverIsToldOfEachNewFileAfterItsFirstLine)
+{
+    LogFixture log;
+    RecordingObserver observer(log);
+    log.files.failFolders = true;
+    log.Initialize();
+    LogMessage(L"T", L"lost");
+    EXPECT_TRUE(observer.told.empty()) << "no file was written";
+
+    LogResetForTesting();
+    log.files.failFolders = false;
+    log.Initialize();
+    log.files.folders.insert(kBak);
+    log.files.AddFile(kLogFile, {2026, 3, 5, 9, 0, 0}, "");
+    LogMessage(L"T", L"one");
+    LogMessage(L"T", L"two");
+    EXPECT_EQ(observer.told, std::vector<std::wstring>{kLogFile});
+    EXPECT_EQ(observer.contentWhenTold, std::vector<std::string>{"03-05 14:07:09 T                    one\r\n"});
+
+    // After midnight the file moves into the backups: the new file at the same path is told once more.
+    log.clock.now = {2026, 3, 6, 0, 0, 2};
+    LogMessage(L"T", L"three");
+    LogMessage(L"T", L"four");
+    ASSERT_EQ(log.files.files.count(kBak + L"\\20260306.log"), 1u);
+    EXPECT_EQ(observer.told, (std::vector<std::wstring>{kLogFile, kLogFile}));
+    EXPECT_EQ(observer.contentWhenTold[1], "03-06 00:00:02 T                    three\r\n");
 }
 
 }  // namespace

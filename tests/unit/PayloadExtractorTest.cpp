@@ -1,5 +1,5 @@
-// Tests of the payload extractor: extraction, the sources of a prerequisite installer, retries, error text
-// and the deletion of every file it obtained.
+// Tests of the payload extractor: the private working folder, extraction, the sources of a prerequisite
+// installer, retries, error text and the removal of every file it obtained and of the folder.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,6 +12,10 @@ namespace {
 
 const std::wstring kTemp = L"C:\\Users\\tester\\AppData\\Local\\Temp\\";
 const std::string kTempA = "C:\\Users\\tester\\AppData\\Local\\Temp\\";
+// The working folder with the fake's first GUID, and the same with its backslash.
+const std::wstring kWork = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000001}";
+const std::wstring kWorkS = kWork + L"\\";
+const std::string kWorkA = kTempA + "KELVARO Setup {00000000-0000-0000-0000-000000000001}\\";
 const std::string kPayload130 = std::string("MSI\0x86 package", 15);
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -38,49 +42,146 @@ protected:
     std::unique_ptr<CBinaryResourceExtractor> extractor;
 
     const std::wstring url = std::wstring(DownloadBaseUrl) + L"Windows/redist/gs950w64.exe";
-    const std::wstring cachePath = kTemp + L"gs950w64.exe";
+    const std::wstring cachePath = kWorkS + L"gs950w64.exe";
 };
 
-TEST_F(PayloadExtractorTest, ConstructionTakesTheTemporaryFolder)
+TEST_F(PayloadExtractorTest, ConstructionTakesTheTemporaryFolderAndCreatesAPrivateWorkingFolder)
 {
     EXPECT_EQ(extractor->tempFolder, kTemp);
+    EXPECT_EQ(extractor->workFolder, kWork);
+    EXPECT_EQ(extractor->extractError, 0u);
+    EXPECT_EQ(files.privateFolders, std::vector<std::wstring>{kWork});
     EXPECT_EQ(extractor->localRedistFolder, L"");
     EXPECT_TRUE(extractor->filesToDelete.empty());
     EXPECT_EQ(extractor->parentWindow, 0u);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"Temp path: " + kTempA});
+    const std::vector<std::string> expected = {"Temp path: " + kTempA,
+                                               "Working folder: " + kWorkA.substr(0, kWorkA.size() - 1)};
+    EXPECT_EQ(Lines(), expected);
     const std::wstring base = DownloadBaseUrl;
     ASSERT_GE(base.size(), 17u);
     EXPECT_EQ(base.substr(base.size() - 17), L"/kelvaro/clients/");
 }
 
-TEST_F(PayloadExtractorTest, ExtractWritesStraightFromTheResourceAndMissingIdsGiveEmptyFiles)
+// Each row: what the file system answers, the folder the extractor takes (empty: none), its error and its lines
+// after "Temp path".
+TEST_F(PayloadExtractorTest, WorkingFolderTakesAnotherNameWhenOneIsTakenAndFailsOtherwise)
+{
+    struct Case {
+        const char* what;
+        std::wstring temp;
+        std::vector<std::wstring> taken;   // names that exist already (a folder, a link or a file)
+        std::deque<std::wstring> guids;
+        uint32_t privateError;
+        std::wstring folder;
+        uint32_t error;
+        std::vector<std::string> lines;
+    };
+    const std::wstring a = kTemp + L"KELVARO Setup {A}", b = kTemp + L"KELVARO Setup {B}";
+    const Case cases[] = {
+        {"first name", kTemp, {}, {L"{A}"}, 0, a, 0, {"Working folder: " + Narrow(a)}},
+        {"a folder of that name exists", kTemp, {a}, {L"{A}", L"{B}"}, 0, b, 0, {"Working folder: " + Narrow(b)}},
+        {"a link of that name exists", kTemp, {L"link:" + a}, {L"{A}", L"{B}"}, 0, b, 0, {"Working folder: " + Narrow(b)}},
+        {"a file of that name exists", kTemp, {L"file:" + a}, {L"{A}", L"{B}"}, 0, b, 0, {"Working folder: " + Narrow(b)}},
+        {"ten names taken", kTemp, {a}, std::deque<std::wstring>(10, L"{A}"), 0, L"", 183, {"Working folder failed: b7"}},
+        {"access denied", kTemp, {}, {L"{A}"}, 5, L"", 5, {"Working folder failed: 5"}},
+        {"no GUID", kTemp, {}, {L""}, 0, L"", 0x80004005, {"Working folder failed: 80004005"}},
+        {"no temporary folder", L"", {}, {L"{A}"}, 0, L"", 3, {"Working folder failed: 3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogFixture fresh;
+        fresh.Initialize();
+        FakeFileSystem fs;
+        fs.temp = c.temp;
+        fs.guids = c.guids;
+        fs.failPrivateFolder = c.privateError;
+        for (const std::wstring& name : c.taken) {
+            if (name.rfind(L"link:", 0) == 0) fs.links.insert(fake::Fold(name.substr(5)));
+            else if (name.rfind(L"file:", 0) == 0) fs.AddFile(name.substr(5));
+            else fs.folders.insert(fake::Fold(name));
+        }
+        std::vector<std::string> lines;
+        {
+            CBinaryResourceExtractor e(resources, fs, downloader);
+            EXPECT_EQ(e.workFolder, c.folder);
+            EXPECT_EQ(e.extractError, c.error);
+            EXPECT_EQ(fs.HasFolder(c.folder), !c.folder.empty());
+            // Without a working folder nothing is written, and nothing is obtained.
+            if (c.folder.empty()) {
+                EXPECT_EQ(e.ExtractResource(L"BIN", 130, L"a.msi"), L"");
+                std::wstring result, error;
+                EXPECT_NE(e.ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+                EXPECT_TRUE(fs.writeCalls.empty());
+            }
+            lines = fresh.Texts("ResourceExtractor");
+        }
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
+        // A taken name is never removed: only the folder this run created is.
+        EXPECT_EQ(fs.removedTrees, c.folder.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{c.folder});
+    }
+}
+
+TEST_F(PayloadExtractorTest, ExtractWritesNewFilesStraightFromTheResourceAndMissingIdsGiveEmptyFiles)
 {
     const std::wstring msi = extractor->ExtractResource(L"BIN", 130, L"KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi");
     const std::wstring missing = extractor->ExtractResource(L"BIN", 133, L"nothing.bin");
-    files.failWrite.insert(kTemp + L"locked.exe");
-    const std::wstring locked = extractor->ExtractResource(L"BIN", 131, L"locked.exe");
 
-    EXPECT_EQ(msi, kTemp + L"KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi");
+    EXPECT_EQ(msi, kWorkS + L"KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi");
     EXPECT_EQ(files.Content(msi), kPayload130);
-    ASSERT_EQ(files.writeCalls.size(), 3u);
+    ASSERT_EQ(files.writeCalls.size(), 2u);
     // The bytes are handed over where the resource lies, not copied first.
     EXPECT_EQ(files.writeCalls[0].data, static_cast<const void*>(resources.payloads[{L"BIN", 130}].data()));
     EXPECT_EQ(files.writeCalls[0].size, kPayload130.size());
 
-    EXPECT_EQ(missing, kTemp + L"nothing.bin");
+    EXPECT_EQ(missing, kWorkS + L"nothing.bin");
     EXPECT_TRUE(files.Has(missing));
     EXPECT_EQ(files.Content(missing), "");
     EXPECT_EQ(files.writeCalls[1].size, 0u);
+    EXPECT_EQ(extractor->filesToDelete, (std::vector<std::wstring>{msi, missing}));
+    EXPECT_EQ(extractor->extractError, 0u);
 
-    // A file that cannot be written is still returned and recorded.
-    EXPECT_EQ(locked, kTemp + L"locked.exe");
-    EXPECT_FALSE(files.Has(locked));
-    EXPECT_EQ(extractor->filesToDelete, (std::vector<std::wstring>{msi, missing, locked}));
-
-    const std::vector<std::string> expected = {"Temp path: " + kTempA,
-                                               "Extract: " + kTempA + "KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi",
-                                               "Extract: " + kTempA + "nothing.bin", "Extract: " + kTempA + "locked.exe"};
+    const std::vector<std::string> expected = {"Temp path: " + kTempA, "Working folder: " + Narrow(kWork),
+                                               "Extract: " + kWorkA + "KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi",
+                                               "Extract: " + kWorkA + "nothing.bin"};
     EXPECT_EQ(Lines(), expected);
+}
+
+// A payload that cannot be written completely (another process holds the name, the disk is full, the file is
+// there already) is an error: no path, nothing recorded, the first error kept.
+TEST_F(PayloadExtractorTest, APayloadThatCannotBeWrittenIsAnError)
+{
+    struct Case {
+        const char* what;
+        uint32_t error;     // WriteNewFile's answer; 0: the file exists already
+    };
+    const Case cases[] = {{"sharing violation", 32}, {"disk full", 112}, {"file exists", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogFixture fresh;
+        fresh.Initialize();
+        FakeFileSystem fs;
+        fs.temp = kTemp;
+        const std::wstring path = kWorkS + L"CleanupInstallation.exe";
+        if (c.error != 0) fs.failWrite[path] = c.error;
+        else fs.AddFile(path, "planted");
+        const uint32_t expectedError = c.error != 0 ? c.error : kErrorFileExists;
+        CBinaryResourceExtractor e(resources, fs, downloader);
+        EXPECT_EQ(e.ExtractResource(L"BIN", 131, L"CleanupInstallation.exe"), L"");
+        EXPECT_EQ(e.extractError, expectedError);
+        EXPECT_TRUE(e.filesToDelete.empty());
+        EXPECT_EQ(fs.Content(path), c.error != 0 ? "" : "planted");
+        // A later failure does not hide the first.
+        fs.failWrite[kWorkS + L"b.msi"] = 5;
+        EXPECT_EQ(e.ExtractResource(L"BIN", 130, L"b.msi"), L"");
+        EXPECT_EQ(e.extractError, expectedError);
+        const std::vector<std::string> lines = fresh.Texts("ResourceExtractor");
+        const std::vector<std::string> expected = {
+            "Temp path: " + kTempA, "Working folder: " + Narrow(kWork), "Extract: " + kWorkA + "CleanupInstallation.exe",
+            "Extract failed: " + std::string(expectedError == 32 ? "20" : expectedError == 112 ? "70" : "50"),
+            "Extract: " + kWorkA + "b.msi", "Extract failed: 5"};
+        EXPECT_EQ(lines, expected);
+    }
 }
 
 TEST_F(PayloadExtractorTest, AnExceptionDuringExtractionGivesAnEmptyPath)
@@ -89,26 +190,32 @@ TEST_F(PayloadExtractorTest, AnExceptionDuringExtractionGivesAnEmptyPath)
     EXPECT_EQ(extractor->ExtractResource(L"BIN", 130, L"a.msi"), L"");
     EXPECT_TRUE(extractor->filesToDelete.empty());
     EXPECT_EQ(files.FileCount(), 0u);
+    EXPECT_EQ(extractor->extractError, kEFail);
 }
 
-TEST_F(PayloadExtractorTest, DestructionDeletesEveryRecordedFileInOrderAndIgnoresFailures)
+TEST_F(PayloadExtractorTest, DestructionDeletesEveryRecordedFileInOrderThenTheWorkingFolder)
 {
     const std::wstring a = extractor->ExtractResource(L"BIN", 130, L"a.msi");
     const std::wstring b = extractor->ExtractResource(L"BIN", 131, L"b.exe");
     std::wstring result, error;
     ASSERT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
     ASSERT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+    files.AddFile(kWorkS + L"left by an installer.tmp");
     files.AddFile(L"C:\\unrelated.txt");
     extractor.reset();
 
     // The download obtained twice is deleted twice; the second deletion fails without a trace.
     EXPECT_EQ(files.deleteCalls, (std::vector<std::wstring>{a, b, cachePath, cachePath}));
+    // Whatever else is in the working folder goes with it.
+    EXPECT_EQ(files.removedTrees, std::vector<std::wstring>{kWork});
+    EXPECT_FALSE(files.HasFolder(kWork));
     EXPECT_EQ(files.FileCount(), 1u);
     const std::vector<std::string> lines = Lines();
-    ASSERT_GE(lines.size(), 4u);
-    const std::vector<std::string> tail(lines.end() - 4, lines.end());
-    const std::vector<std::string> expected = {"Delete: " + kTempA + "a.msi", "Delete: " + kTempA + "b.exe",
-                                               "Delete: " + Narrow(cachePath), "Delete: " + Narrow(cachePath)};
+    ASSERT_GE(lines.size(), 5u);
+    const std::vector<std::string> tail(lines.end() - 5, lines.end());
+    const std::vector<std::string> expected = {"Delete: " + kWorkA + "a.msi", "Delete: " + kWorkA + "b.exe",
+                                               "Delete: " + Narrow(cachePath), "Delete: " + Narrow(cachePath),
+                                               "Delete: " + Narrow(kWork)};
     EXPECT_EQ(tail, expected);
 }
 
@@ -119,7 +226,8 @@ TEST_F(PayloadExtractorTest, DeletionFailuresDoNotStopTheOthers)
     files.failDelete = true;
     extractor.reset();
     EXPECT_EQ(files.deleteCalls.size(), 2u);
-    EXPECT_EQ(Lines().back(), "Delete: " + kTempA + "b.exe");
+    EXPECT_EQ(files.removedTrees, std::vector<std::wstring>{kWork});
+    EXPECT_EQ(Lines().back(), "Delete: " + Narrow(kWork));
 }
 
 TEST_F(PayloadExtractorTest, LocalRedistFolderComesFirstAndIsNeverDeleted)
@@ -149,20 +257,32 @@ TEST_F(PayloadExtractorTest, WithoutALocalFolderTheDriveRootIsNotSearched)
     EXPECT_EQ(downloader.calls.size(), 1u);
 }
 
-TEST_F(PayloadExtractorTest, CachedFileIsUsedAndDeletedAtTheEnd)
+TEST_F(PayloadExtractorTest, OnlyTheWorkingFolderIsTheCache)
 {
     extractor->localRedistFolder = L"D:\\redist";
-    files.AddFile(cachePath, "from an earlier run");
+    // A file of that name in the temporary folder is anybody's: it is neither used nor deleted.
+    files.AddFile(kTemp + L"gs950w64.exe", "planted");
     std::wstring result, error;
     EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
     EXPECT_EQ(result, cachePath);
-    EXPECT_TRUE(downloader.calls.empty());
-    EXPECT_EQ(extractor->filesToDelete, std::vector<std::wstring>{cachePath});
-    const std::vector<std::string> expected = {"Temp path: " + kTempA, "Already in cache: " + Narrow(cachePath),
+    EXPECT_EQ(downloader.calls.size(), 1u);
+    EXPECT_EQ(files.Content(cachePath), "installer");
+
+    // A copy this run put into its working folder is used again without a download.
+    EXPECT_EQ(extractor->ObtainPayload(result, error, url, L"gs950w64.exe", L"Ghostscript"), 0u);
+    EXPECT_EQ(result, cachePath);
+    EXPECT_EQ(downloader.calls.size(), 1u);
+    EXPECT_EQ(extractor->filesToDelete, (std::vector<std::wstring>{cachePath, cachePath}));
+    const std::vector<std::string> expected = {"Temp path: " + kTempA,
+                                               "Working folder: " + Narrow(kWork),
+                                               "Download: " + Narrow(url),
+                                               "Local cached file: " + Narrow(cachePath),
+                                               "Already in cache: " + Narrow(cachePath),
                                                "Local cached file: " + Narrow(cachePath)};
     EXPECT_EQ(Lines(), expected);
     extractor.reset();
     EXPECT_FALSE(files.Has(cachePath));
+    EXPECT_EQ(files.Content(kTemp + L"gs950w64.exe"), "planted");
 }
 
 // Each row scripts the three attempts of the downloader and gives the log lines after "Temp path".
@@ -266,8 +386,8 @@ TEST_F(PayloadExtractorTest, DownloadAttemptsLogLinesAndResults)
             }
             lines = fresh.Texts("ResourceExtractor");
         }
-        ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), k.lines);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.end()), k.lines);
     }
 }
 

@@ -166,7 +166,8 @@ TEST(SetupRun, CleanRunsOnlyTheCleanUpToolAfterTheFullSetUp)
     EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr), 0u);
     EXPECT_EQ(BootStrapperLines(m), (std::vector<std::string>{"Launch clean tool", "Done"}));
     EXPECT_EQ(Started(m), std::vector<std::string>{"clean"});
-    EXPECT_EQ(m.launcher.commandLines[0], L"\"" + m.files.temp + L"CleanupInstallation.exe\"");
+    EXPECT_EQ(m.launcher.commandLines[0], L"\"" + m.WorkFolder() + L"\\CleanupInstallation.exe\"");
+    EXPECT_EQ(m.launcher.applications[0], m.WorkFolder() + L"\\CleanupInstallation.exe");
     const auto lines = m.log.Texts("InstallController");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Installed version: 6.7.3.319"), lines.end())
         << "detection ran before the clean-tool check";
@@ -184,6 +185,8 @@ public:
         customConfigFiles = controller.customConfigFiles;
         return 1602;
     }
+    void ShowSetupError(uint32_t error) override { setupErrors.push_back(error); }
+    std::vector<uint32_t> setupErrors;
 };
 
 TEST(SetupRun, WithoutUnattendedOptionsTheWizardRunsWithRunAfterInstallSet)
@@ -206,6 +209,45 @@ TEST(SetupRun, WithoutUnattendedOptionsTheWizardRunsWithRunAfterInstallSet)
     SetupOptions options;
     EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr), 0u) << "no wizard available: the run only ends";
     EXPECT_EQ(BootStrapperLines(m).back(), "Done");
+}
+
+// A payload that cannot be written ends every kind of run with that Windows error: nothing is detected or run,
+// the working folder goes, and only a run that would show the wizard tells the user, instead of the wizard.
+TEST(SetupRun, APayloadThatCannotBeWrittenEndsTheRunWithItsError)
+{
+    struct Case {
+        const char* name;
+        void (*set)(SetupOptions&);
+        bool messageShown;
+    };
+    const Case cases[] = {
+        {"wizard", [](SetupOptions&) {}, true},
+        {"wizard with a folder", [](SetupOptions& o) { o.customConfigFilesPath = L"D:\\Cfg"; }, true},
+        {"passive", [](SetupOptions& o) { o.passive = true; }, false},
+        {"quiet removal", [](SetupOptions& o) { o.uninstall = o.quiet = true; }, false},
+        {"feature list", [](SetupOptions& o) { o.addLocalFeatures = L"MainFeature"; }, false},
+        {"clean", [](SetupOptions& o) { o.clean = true; }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.Installed(kSameCode, L"6.7.3319");
+        // Another process holds the name of the 64-bit package.
+        m.files.failWrite[m.MsiPath(true)] = 32;
+        SetupOptions options;
+        c.set(options);
+        RecordingWizard wizard;
+        EXPECT_EQ(RunSetup(m.engine, options, kFolder, &wizard), 32u);
+        EXPECT_EQ(wizard.runs, 0);
+        EXPECT_EQ(wizard.setupErrors, c.messageShown ? std::vector<uint32_t>{32} : std::vector<uint32_t>{});
+        EXPECT_EQ(BootStrapperLines(m), std::vector<std::string>{"Setup failed: 20"});
+        EXPECT_TRUE(m.launcher.commandLines.empty());
+        EXPECT_TRUE(m.msi.calls.empty());
+        const std::vector<std::string> extractor = m.log.Texts("ResourceExtractor");
+        EXPECT_EQ(std::count(extractor.begin(), extractor.end(), "Extract failed: 20"), 1);
+        EXPECT_EQ(m.files.FileCount(), 0u);
+        EXPECT_FALSE(m.files.HasFolder(m.WorkFolder()));
+    }
 }
 
 }  // namespace

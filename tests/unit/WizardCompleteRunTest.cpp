@@ -89,6 +89,8 @@ public:
         users.pop_front();
         return user(sheet, wizard);
     }
+    std::wstring SystemErrorText(uint32_t) override { return std::wstring(); }
+    void ShowMessage(const std::wstring&, const std::wstring&) override {}
 };
 
 enum class End { Finish, Close };

@@ -33,6 +33,8 @@ public:
     std::vector<Shown> shown;
     std::vector<std::pair<uint16_t, uint32_t>> loads;
     std::deque<User> users;
+    std::map<uint32_t, std::wstring> systemTexts;
+    std::vector<std::pair<std::wstring, std::wstring>> messages;  // (caption, text) of every message box
 
     std::wstring LoadString(uint16_t languageId, uint32_t id) override
     {
@@ -54,6 +56,12 @@ public:
         users.pop_front();
         return user(sheet, wizard);
     }
+    std::wstring SystemErrorText(uint32_t code) override
+    {
+        auto text = systemTexts.find(code);
+        return text == systemTexts.end() ? std::wstring() : text->second;
+    }
+    void ShowMessage(const std::wstring& caption, const std::wstring& text) override { messages.push_back({caption, text}); }
 };
 
 // The user picks a language in the combo box of the welcome page.
@@ -254,6 +262,26 @@ TEST_F(WizardRunTest, WithoutARebootStepNothingIsTriggered)
     EXPECT_EQ(run.Run(engine.controller), 3010u);
     EXPECT_TRUE(run.rebootDecision);
     EXPECT_EQ(RunLines().back(), "Wizard done");
+}
+
+// Instead of the wizard: string 177 and the product's name in the user-interface language, with the system's text of
+// the error (without its line break) and the code; no sheet is shown.
+TEST(WizardRunSetupError, TheMessageNamesTheErrorInTheUserInterfaceLanguage)
+{
+    FakeWizardHost host;
+    host.strings[0][IDS_SETUP_FILES_FAILED] = L"Das Setup konnte seine Dateien nicht schreiben. %s \r\n\r\n(%d, 0x%x)";
+    host.strings[0][IDS_PRODUCT_NAME] = L"KELVARO VOV Client für Windows";
+    host.systemTexts[32] = L"Der Prozess kann nicht auf die Datei zugreifen.\r\n";
+    CWizardRun run(host);
+    run.ShowSetupError(32);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].first, L"KELVARO VOV Client für Windows");
+    EXPECT_EQ(host.messages[0].second,
+              L"Das Setup konnte seine Dateien nicht schreiben. Der Prozess kann nicht auf die Datei zugreifen. \r\n\r\n(32, 0x20)");
+    EXPECT_TRUE(host.shown.empty());
+    // An error without a system text still names its code.
+    run.ShowSetupError(0x80004005);
+    EXPECT_EQ(host.messages[1].second, L"Das Setup konnte seine Dateien nicht schreiben.  \r\n\r\n(-2147467259, 0x80004005)");
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/CommonControls.h"
+
 CBitmapPicture::~CBitmapPicture()
 {
-    if (window_) RemoveWindowSubclass(window_, &CBitmapPicture::SubclassProc, 1);
+    if (window_) comctl::RemoveWindowSubclass(window_, &CBitmapPicture::SubclassProc, 1);
     if (bitmap_) DeleteObject(bitmap_);
 }
 
@@ -13,7 +15,7 @@ void CBitmapPicture::AttachToControl(HWND control)
 {
     window_ = control;
     if (!control) return;
-    SetWindowSubclass(control, &CBitmapPicture::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    comctl::SetWindowSubclass(control, &CBitmapPicture::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_OWNERDRAW);
 }
 
@@ -106,14 +108,14 @@ LRESULT CALLBACK CBitmapPicture::SubclassProc(HWND window, UINT message, WPARAM 
         picture->DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_SYSCOLORCHANGE: {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = comctl::DefSubclassProc(window, message, wParam, lParam);
         picture->OnSysColorChange();
         return result;
     }
     case WM_NCDESTROY:
-        RemoveWindowSubclass(window, &CBitmapPicture::SubclassProc, 1);
+        comctl::RemoveWindowSubclass(window, &CBitmapPicture::SubclassProc, 1);
         picture->window_ = nullptr;
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return comctl::DefSubclassProc(window, message, wParam, lParam);
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/win32/CommonControls.h"
 #include "wizard/WizardControls.h"
 
 #ifndef PBM_SETMARQUEE
@@ -35,11 +36,11 @@ class Win32CheckListBox : public ICheckListBox {
 public:
     explicit Win32CheckListBox(HWND window) : window_(window)
     {
-        if (window_) SetWindowSubclass(window_, &Win32CheckListBox::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        if (window_) comctl::SetWindowSubclass(window_, &Win32CheckListBox::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
     }
     ~Win32CheckListBox() override
     {
-        if (window_) RemoveWindowSubclass(window_, &Win32CheckListBox::SubclassProc, 1);
+        if (window_) comctl::RemoveWindowSubclass(window_, &Win32CheckListBox::SubclassProc, 1);
     }
     void ResetContent() override { SendMessageW(window_, LB_RESETCONTENT, 0, 0); }
     int AddString(const std::wstring& text) override
@@ -107,10 +108,10 @@ private:
             }
         }
         if (message == WM_NCDESTROY) {
-            RemoveWindowSubclass(window, &Win32CheckListBox::SubclassProc, 1);
+            comctl::RemoveWindowSubclass(window, &Win32CheckListBox::SubclassProc, 1);
             list->window_ = nullptr;
         }
-        return DefSubclassProc(window, message, wParam, lParam);
+        return comctl::DefSubclassProc(window, message, wParam, lParam);
     }
 
     HWND window_;

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <winnls.h>
 
+#include "platform/win32/CommonControls.h"
 #include "wizard/MyPropertyPage.h"
 
 #ifndef MUI_LANGUAGE_NAME
@@ -63,7 +64,7 @@ int Win32WizardSheet::ShowModal()
     if (descriptions.empty()) return kIdCancel;
     // The finish page's link control is a class of its own.
     INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&classes);
+    comctl::InitCommonControlsEx(&classes);
 
     sheet_.AttachWindow(this);
     PROPSHEETHEADERW header = {};
@@ -72,7 +73,7 @@ int Win32WizardSheet::ShowModal()
     header.hInstance = resources_.Module();
     header.nPages = static_cast<UINT>(descriptions.size());
     header.ppsp = descriptions.data();
-    PropertySheetW(&header);
+    comctl::PropertySheetW(&header);
     sheet_.AttachWindow(nullptr);
     window_ = nullptr;
     // The sheet refuses to close while the queue runs; should it end anyway, the caller still must not destroy
@@ -91,7 +92,7 @@ void Win32WizardSheet::AttachSheetWindow(HWND window)
 {
     if (window_ || !window) return;
     window_ = window;
-    SetWindowSubclass(window_, &Win32WizardSheet::SheetProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    comctl::SetWindowSubclass(window_, &Win32WizardSheet::SheetProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void Win32WizardSheet::PostWizardButtons(uint32_t buttons)
@@ -186,12 +187,12 @@ LRESULT CALLBACK Win32WizardSheet::SheetProc(HWND window, UINT message, WPARAM w
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
-        LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        LRESULT result = comctl::DefSubclassProc(window, message, wParam, lParam);
         sheet->Colour(message, reinterpret_cast<HDC>(wParam), result);
         return result;
     }
     case WM_LBUTTONDOWN: {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = comctl::DefSubclassProc(window, message, wParam, lParam);
         sheet->StartDrag();
         return result;
     }
@@ -222,10 +223,10 @@ LRESULT CALLBACK Win32WizardSheet::SheetProc(HWND window, UINT message, WPARAM w
         }
         break;
     case WM_NCDESTROY:
-        RemoveWindowSubclass(window, &Win32WizardSheet::SheetProc, 1);
+        comctl::RemoveWindowSubclass(window, &Win32WizardSheet::SheetProc, 1);
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return comctl::DefSubclassProc(window, message, wParam, lParam);
 }
 
 // ---- the pages ----

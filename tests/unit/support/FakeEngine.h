@@ -66,14 +66,16 @@ struct Machine : FakeEngineServices {
             {IDS_DOWNLOAD_FAILED, L"Could not download: \r\n%s \r\n\r\n%s"}};
         for (const auto& s : strings) resources.strings[s.first] = s.second;
         for (bool x64 : {false, true}) {
-            FakeMsi::Package& package = msi.AddPackage(files.temp + PackageFileName(x64));
+            FakeMsi::Package& package = msi.AddPackage(MsiPath(x64));
             package.tables[L"Upgrade"] = UpgradeTable();
             package.tables[L"Feature"] = FeatureTable();
         }
         DotNet(461808);
     }
 
-    std::wstring MsiPath(bool x64 = true) const { return files.temp + PackageFileName(x64); }
+    // The working folder the controller's extractor creates: the file fake's first GUID.
+    std::wstring WorkFolder() const { return files.temp + L"KELVARO Setup {00000000-0000-0000-0000-000000000001}"; }
+    std::wstring MsiPath(bool x64 = true) const { return WorkFolder() + L"\\" + PackageFileName(x64); }
 
     void DotNet(uint32_t release) { registry.SetDword(kDotNetKey, L"Release", release); }
 

@@ -28,10 +28,19 @@ public:
     explicit FakeLogFiles(FakeClock& clock) : clock_(clock) {}
 
     std::wstring temp = L"C:\\Users\\Jörg Weiß\\AppData\\Local\\Temp\\";
+    // Folders created, besides the temporary folder, which always exists.
     std::set<std::wstring> folders;
     std::map<std::wstring, File> files;
     bool failFolders = false;
+    // Links to folders (junctions, symbolic links) and files where a folder is expected: OpenFolderSafely refuses
+    // them. A file named in unsafeFiles is a link or has a second name: the file operations refuse it.
+    std::set<std::wstring> links;
+    std::set<std::wstring> notFolders;
+    std::set<std::wstring> unsafeFiles;
     std::vector<std::wstring> stamped;
+    std::vector<std::wstring> opened;  // every OpenFolderSafely, in order
+    std::vector<std::wstring> moves;   // every Move that happened, as "from -> to"
+    std::vector<std::wstring> deletes; // every Delete that happened
 
     static uint64_t Ticks(const LocalTime& t)
     {
@@ -49,10 +58,14 @@ public:
     }
 
     std::wstring TempFolder() override { return temp; }
-    bool CreateFolder(const std::wstring& path) override
+    bool OpenFolderSafely(const std::wstring& path, bool create) override
     {
-        if (failFolders) return false;
-        return folders.insert(path).second;
+        opened.push_back(path);
+        if (failFolders || links.count(path) || notFolders.count(path)) return false;
+        if (path + L"\\" == temp) return true;
+        if (!folders.count(path) && !create) return false;
+        folders.insert(path);
+        return true;
     }
     std::string ToNarrow(const std::wstring& text) override
     {
@@ -62,7 +75,7 @@ public:
     }
     bool Append(const std::wstring& path, const std::string& bytes) override
     {
-        if (!folders.count(Parent(path))) return false;
+        if (!folders.count(Parent(path)) || unsafeFiles.count(path)) return false;
         auto it = files.find(path);
         if (it == files.end()) {
             AddFile(path, clock_.now, "");
@@ -74,6 +87,7 @@ public:
     }
     bool CreationTime(const std::wstring& path, LocalTime& created) override
     {
+        if (unsafeFiles.count(path)) return false;
         auto it = files.find(path);
         if (it == files.end()) return false;
         created = it->second.created;
@@ -90,9 +104,10 @@ public:
     }
     bool Move(const std::wstring& from, const std::wstring& to) override
     {
-        if (!files.count(from) || files.count(to) || !folders.count(Parent(to))) return false;
+        if (!files.count(from) || unsafeFiles.count(from) || files.count(to) || !folders.count(Parent(to))) return false;
         files[to] = files[from];
         files.erase(from);
+        moves.push_back(from + L" -> " + to);
         return true;
     }
     bool List(const std::wstring& pattern, std::vector<FileEntry>& entries) override
@@ -101,11 +116,17 @@ public:
         if (!folders.count(folder)) return false;
         for (const auto& [path, file] : files) {
             if (Parent(path) != folder || path.size() < 4 || path.compare(path.size() - 4, 4, L".log") != 0) continue;
+            if (unsafeFiles.count(path)) continue;  // a link is not listed as a plain file
             entries.push_back({path.substr(folder.size() + 1), file.creationTime, file.lastWriteTime});
         }
         return true;
     }
-    bool Delete(const std::wstring& path) override { return files.erase(path) == 1; }
+    bool Delete(const std::wstring& path) override
+    {
+        if (unsafeFiles.count(path) || files.erase(path) != 1) return false;
+        deletes.push_back(path);
+        return true;
+    }
 
     static std::wstring Parent(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 

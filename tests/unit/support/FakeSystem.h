@@ -256,8 +256,9 @@ private:
     RegKey nextHandle_ = 100;
 };
 
-// Files by full path (compared without regard to case). WriteFile remembers where its bytes came from,
-// so a test can tell whether a caller handed over a mapped view or a copy.
+// Files by full path (compared without regard to case). WriteNewFile remembers where its bytes came from,
+// so a test can tell whether a caller handed over a mapped view or a copy. Folders opened safely are recorded;
+// a folder named in `links` is a link (junction, symbolic link) and is refused, as is one in `notFolders`.
 class FakeFileSystem : public IFileSystem {
 public:
     struct WriteCall {
@@ -268,32 +269,90 @@ public:
 
     std::wstring temp = L"C:\\Users\\Jörg\\AppData\\Local\\Temp\\";
     std::wstring systemDirectory = L"C:\\Windows\\system32";
-    std::set<std::wstring> folders;
-    std::set<std::wstring> failWrite;   // paths whose WriteFile fails (the file is not created)
-    bool failDelete = false;            // every DeleteFile fails
-    std::set<std::wstring> locked;      // folded paths held open without write or delete sharing
+    std::set<std::wstring> folders;          // folded paths of folders that exist
+    std::set<std::wstring> links;            // folded paths of links to folders
+    std::set<std::wstring> notFolders;       // folded paths of files where a folder is expected
+    std::set<std::wstring> unsafeFiles;      // folded paths of files that are links or have a second name
+    std::map<std::wstring, uint32_t> failWrite;  // path -> Windows error of its WriteNewFile (nothing is left)
+    uint32_t failPrivateFolder = 0;          // CreatePrivateFolder's error for every name (0: none)
+    std::deque<std::wstring> guids;          // NewGuid's answers, then "{00000000-0000-0000-0000-00000000000N}"
+    bool failDelete = false;                 // every DeleteFile fails
+    std::set<std::wstring> locked;           // folded paths held open without write or delete sharing
     std::vector<WriteCall> writeCalls;
-    std::vector<std::wstring> deleteCalls;  // every DeleteFile, successful or not
+    std::vector<std::wstring> deleteCalls;   // every DeleteFile, successful or not
+    std::vector<std::wstring> privateFolders;   // every CreatePrivateFolder, in order
+    std::vector<std::wstring> openedFolders;    // every OpenFolderSafely, in order
+    std::vector<std::wstring> removedTrees;     // every RemoveTree, in order
 
     void AddFile(const std::wstring& path, const std::string& content = "") { files_[fake::Fold(path)] = {path, content}; }
     bool Has(const std::wstring& path) const { return files_.count(fake::Fold(path)) != 0; }
+    bool HasFolder(const std::wstring& path) const { return folders.count(fake::Fold(path)) != 0; }
     std::string Content(const std::wstring& path) const
     {
         auto f = files_.find(fake::Fold(path));
         return f == files_.end() ? std::string() : f->second.second;
     }
     size_t FileCount() const { return files_.size(); }
+    // The files inside a folder (at any depth), by path as written.
+    std::vector<std::wstring> FilesIn(const std::wstring& folder) const
+    {
+        std::vector<std::wstring> found;
+        const std::wstring prefix = fake::Fold(folder) + L"\\";
+        for (const auto& [key, file] : files_) {
+            if (key.compare(0, prefix.size(), prefix) == 0) found.push_back(file.first);
+        }
+        return found;
+    }
 
     std::wstring TempFolder() override { return temp; }
     std::wstring SystemDirectory() override { return systemDirectory; }
     bool FileExists(const std::wstring& path) override { return Has(path); }
-    bool CreateFolder(const std::wstring& path) override { return folders.insert(fake::Fold(path)).second; }
-    bool WriteFile(const std::wstring& path, const void* data, size_t size) override
+    bool OpenFolderSafely(const std::wstring& path, bool create) override
+    {
+        openedFolders.push_back(path);
+        const std::wstring key = fake::Fold(path);
+        if (links.count(key) || notFolders.count(key)) return false;
+        if (path + L"\\" == temp) return true;  // the temporary folder always exists
+        if (!folders.count(key) && !create) return false;
+        folders.insert(key);
+        return true;
+    }
+    uint32_t CreatePrivateFolder(const std::wstring& path) override
+    {
+        privateFolders.push_back(path);
+        if (failPrivateFolder != 0) return failPrivateFolder;
+        const std::wstring key = fake::Fold(path);
+        if (folders.count(key) || links.count(key) || notFolders.count(key) || Has(path)) return kErrorAlreadyExists;
+        folders.insert(key);
+        return 0;
+    }
+    std::wstring NewGuid() override
+    {
+        if (!guids.empty()) {
+            const std::wstring guid = guids.front();
+            guids.pop_front();
+            return guid;
+        }
+        ++guidCount_;
+        const std::wstring digits = std::to_wstring(guidCount_);
+        return L"{00000000-0000-0000-0000-" + std::wstring(12 - digits.size(), L'0') + digits + L"}";
+    }
+    uint32_t WriteNewFile(const std::wstring& path, const void* data, size_t size) override
     {
         writeCalls.push_back({path, data, size});
-        if (failWrite.count(path) || locked.count(fake::Fold(path))) return false;
+        auto failure = failWrite.find(path);
+        if (failure != failWrite.end()) return failure->second;
+        if (locked.count(fake::Fold(path))) return 32;  // ERROR_SHARING_VIOLATION
+        if (Has(path)) return kErrorFileExists;
+        const std::wstring parent = path.substr(0, path.rfind(L'\\'));
+        if (!folders.count(fake::Fold(parent))) return 3;  // ERROR_PATH_NOT_FOUND
         AddFile(path, size ? std::string(static_cast<const char*>(data), size) : std::string());
-        return true;
+        return 0;
+    }
+    bool IsMissingOrPlainFile(const std::wstring& path) override
+    {
+        const std::wstring key = fake::Fold(path);
+        return !unsafeFiles.count(key) && !folders.count(key) && !links.count(key);
     }
     bool DeleteFile(const std::wstring& path) override
     {
@@ -301,9 +360,21 @@ public:
         if (failDelete || locked.count(fake::Fold(path))) return false;
         return files_.erase(fake::Fold(path)) == 1;
     }
+    bool RemoveTree(const std::wstring& path) override
+    {
+        removedTrees.push_back(path);
+        for (const std::wstring& file : FilesIn(path)) files_.erase(fake::Fold(file));
+        const std::wstring prefix = fake::Fold(path) + L"\\";
+        for (auto it = folders.begin(); it != folders.end();) {
+            if (*it == fake::Fold(path) || it->compare(0, prefix.size(), prefix) == 0) it = folders.erase(it);
+            else ++it;
+        }
+        return true;
+    }
 
 private:
     std::map<std::wstring, std::pair<std::wstring, std::string>> files_;  // folded path -> (path, content)
+    int guidCount_ = 0;
 };
 
 // Resources: payloads by (type, id) and strings by id. throwOnAccess makes every call throw std::bad_alloc,
@@ -482,16 +553,21 @@ public:
 
     std::deque<Outcome> script;
     Outcome otherwise;
-    std::vector<std::wstring> commandLines;  // every Start, also those that failed
+    std::vector<std::wstring> commandLines;    // every Start, also those that failed
+    std::vector<std::wstring> applications;    // the program of every Start
+    std::vector<std::wstring> currentFolders;  // the child's current folder of every Start
     std::function<void(const std::wstring&)> onStart;  // called with the command line before each Start answers
     std::vector<ProcessHandle> waited;
     std::vector<ProcessHandle> closed;
 
     size_t OpenHandles() const { return running_.size(); }
 
-    uint32_t Start(const std::wstring& commandLine, ProcessHandle& process) override
+    uint32_t Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& currentFolder,
+                   ProcessHandle& process) override
     {
         commandLines.push_back(commandLine);
+        applications.push_back(application);
+        currentFolders.push_back(currentFolder);
         if (onStart) onStart(commandLine);
         Outcome o = otherwise;
         if (!script.empty()) {

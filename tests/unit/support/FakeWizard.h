@@ -436,7 +436,11 @@ public:
 
     WizardEngine() : controllerObject(Build()), controller(*controllerObject) {}
 
-    std::wstring PackagePath() const { return files.temp + PackageFileName(true); }
+    // The package in the working folder the controller creates (the file fake's first GUID).
+    std::wstring PackagePath() const
+    {
+        return files.temp + L"KELVARO Setup {00000000-0000-0000-0000-000000000001}\\" + PackageFileName(true);
+    }
 
     FakeMsi::Package& Package() { return msi.packages[PackagePath()]; }
 
