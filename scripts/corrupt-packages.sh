@@ -16,7 +16,8 @@
 #   hang-msiexec Setup.exe waited for msiexec, which did not end within TIMEOUT seconds (default 120)
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
 # Runs that hang are killed with the whole Wine session.
-# "left N" is added when files of the run stayed in the temporary folder (they are removed before the next run).
+# "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
+# the next run).
 # A summary follows. Exit code: 0 when every run was refused, installed or msiexec and left nothing; 3 when
 # besides those there were only crash-msi and hang-msiexec runs (faults of Wine's Windows Installer, with
 # whatever the dead run left behind); 1 when any run was undefined, crashed elsewhere, hung in Setup.exe
@@ -136,9 +137,11 @@ run_one() {
         outcome=undefined
         details="exit code ${code:-none}, last line: ${last:-none}"
     fi
-    left=$(cd "$temp_dir" && find . -maxdepth 1 -type f | wc -l)
+    # Loose files and working folders ("KELVARO Setup {GUID}") of the run.
+    left=$(cd "$temp_dir" && { find . -maxdepth 1 -type f; find . -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}'; } | wc -l)
     [ "$left" -eq 0 ] || details="$details, left $left"
     find "$temp_dir" -maxdepth 1 -type f -delete
+    find "$temp_dir" -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}' -exec rm -rf {} +
     echo "$name $switch $outcome $details ($(( $(date +%s) - start ))s)" | tee -a "$results"
     # Whatever a /passive run may have registered is removed before the next copy.
     if [ "$switch" = /passive ] && [ "$outcome" != refused ] && [ "$outcome" != msiexec ]; then

@@ -12,11 +12,12 @@ rb_provide_dotnet() {
     cp "$TOOLS_DIR/fakeinstaller.exe" "$TEST_DIR/media/redist/$RB_DOTNET_EXE"
 }
 
-# Nothing the run extracted or downloaded may stay in the temporary folder.
+# Nothing the run extracted or downloaded may stay in the temporary folder, loose or in a working folder.
 rb_assert_temp_clean() {
     local left
     left=$(cd "$(prefix_temp)" && find . -maxdepth 1 -type f | sed 's|^\./||')
     assert_eq "$left" "" "files left in the temporary folder"
+    assert_no_work_folder
 }
 
 rb_reg_add() { wine reg add "$@" /f >/dev/null 2>&1 || fail "reg add $*"; }
