@@ -2,7 +2,6 @@
 #include "log/DebugTrace.h"
 
 #include <atomic>
-#include <cstdio>
 
 namespace {
 std::atomic<IDebugOutput*> g_output{nullptr};
@@ -32,9 +31,14 @@ void DebugTrace(const std::wstring& text)
 
 void DebugTraceValue(const char* text, uint32_t value)
 {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(value));
-    DebugTrace(std::string(text ? text : "") + " 0x" + hex);
+    // Written by hand: a printf call would link the C library's whole formatter into Setup.exe.
+    char hex[9];
+    char* digit = hex + sizeof hex;
+    do {
+        *--digit = "0123456789abcdef"[value % 16];
+        value /= 16;
+    } while (value != 0);
+    DebugTrace(std::string(text ? text : "") + " 0x" + std::string(digit, hex + sizeof hex));
 }
 
 void DebugTraceJoin(const std::wstring& first, const std::wstring& second) { DebugTrace(first + second); }

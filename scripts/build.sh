@@ -2,6 +2,8 @@
 # Configures and builds the host (unit tests), x86_64 (Wine tests) and i686 (release) trees under build/,
 # and on request the sanitizer tree (unit tests under ASan and UBSan, and the fuzz targets; clang).
 # Usage: build.sh [host|win64|win32|sanitize]...   (default: host, win64 and win32)
+# The release (win32) is signed when SETUP_SIGN_PKCS12 names a PKCS#12 file (with SETUP_SIGN_PASSWORD_FILE
+# and SETUP_SIGN_TIMESTAMP_URL as needed); without it the release is built unsigned.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -18,7 +20,9 @@ for t in "${targets[@]}"; do
         # The x86_64 build is the one the integration tests run: its downloads go to a loopback server.
         win64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake"
                      -DSETUP_DOWNLOAD_BASE_URL="http://127.0.0.1:${TEST_DOWNLOAD_PORT:-48213}/kelvaro/clients/") ;;
-        win32) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake") ;;
+        win32) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake"
+                     -DSETUP_SIGN_PKCS12="${SETUP_SIGN_PKCS12:-}" -DSETUP_SIGN_PASSWORD_FILE="${SETUP_SIGN_PASSWORD_FILE:-}"
+                     -DSETUP_SIGN_TIMESTAMP_URL="${SETUP_SIGN_TIMESTAMP_URL:-}") ;;
         *) echo "unknown build: $t" >&2; exit 2 ;;
     esac
     mkdir -p "$build"

@@ -7,6 +7,7 @@ packages=(
     wine wine64 fonts-wine msitools wixl
     xvfb xdotool imagemagick x11-utils
     file python3 procps
+    osslsigncode openssl
 )
 # Files that the run command and the tests copy or call from the system, each with the package that
 # brings it. `wine` only recommends fonts-wine, so an install without recommends would miss it.
@@ -19,6 +20,8 @@ required_files=(
     "/usr/bin/xdpyinfo x11-utils"
     "/usr/bin/wixl wixl"
     "/usr/bin/msiinfo msitools"
+    "/usr/bin/osslsigncode osslsigncode"
+    "/usr/bin/openssl openssl"
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,20 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 "$root/scripts/install-deps.sh" || exit 1
-"$root/scripts/build.sh" host win64 win32 sanitize || { echo "total: 0 passed, 1 failed"; exit 1; }
+
+# The release is built signed, with a certificate made here for the tests. It stays in the build
+# folder (never committed) and is made again when it expires within a day.
+signing="$build/test-signing"
+if ! openssl x509 -checkend 86400 -noout -in "$signing/cert.pem" >/dev/null 2>&1 || [ ! -f "$signing/release.p12" ]; then
+    rm -rf "$signing" && mkdir -p "$signing" && chmod 700 "$signing"
+    openssl rand -hex 16 >"$signing/password"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=KELVARO GmbH (test signing)" \
+        -addext "extendedKeyUsage=codeSigning" -keyout "$signing/key.pem" -out "$signing/cert.pem" >/dev/null 2>&1 &&
+    openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" -out "$signing/release.p12" \
+        -passout "file:$signing/password" || { echo "total: 0 passed, 1 failed (no test certificate)"; exit 1; }
+fi
+SETUP_SIGN_PKCS12="$signing/release.p12" SETUP_SIGN_PASSWORD_FILE="$signing/password" \
+    "$root/scripts/build.sh" host win64 win32 sanitize || { echo "total: 0 passed, 1 failed"; exit 1; }
 
 passed=0
 failed=0
@@ -29,9 +42,14 @@ run_ctest host "unit tests" unit.txt
 run_ctest sanitize "unit tests under ASan and UBSan, short fuzz runs" sanitize.txt
 
 echo "== release build"
-description=$(file -b "$build/win32/Setup.exe" || true)
-echo "Setup.exe (i686): $description"
-if [[ "$description" == "PE32 executable (GUI) Intel 80386"* ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: the release is not a PE32 GUI program"; fi
+"$root/tests/release/check-release.sh" "$build/win32" "$signing/cert.pem" | tee "$build/release.txt"
+summary=$(grep -E '^release: [0-9]+ passed, [0-9]+ failed' "$build/release.txt" | tail -n 1)
+if [ -n "$summary" ]; then
+    passed=$((passed + $(echo "$summary" | sed -E 's/release: ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "$summary" | sed -E 's/.* ([0-9]+) failed/\1/')))
+else
+    failed=$((failed + 1))
+fi
 if "$root/scripts/check-imports.sh" "$build/win32/Setup.exe"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 echo "== integration tests"

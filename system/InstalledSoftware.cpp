@@ -1,10 +1,8 @@
 // Registry probes for installed software: Ghostscript, eDocPrintPro and uninstall entries.
 #include "system/InstalledSoftware.h"
 
-#include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <cwctype>
 
 #include "log/Log.h"
@@ -81,19 +79,27 @@ std::wstring ToLower(std::wstring text)
 // False when there is no leading number or it does not fit a float.
 bool ParseLeadingNumber(const std::wstring& text, float& value)
 {
+    // Read by hand: strtod would link the C library's whole decimal conversion into Setup.exe. The digits
+    // make an integer and the point a power of ten to divide by; both are exact up to 15 digits and 22
+    // decimals, so every version number gets strtod's value (one rounding). Longer numbers may differ from
+    // it in the last bit of the double.
     size_t i = 0;
     while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
-    std::string number;
     auto isDigit = [&text](size_t at) { return at < text.size() && text[at] >= L'0' && text[at] <= L'9'; };
-    for (; isDigit(i); ++i) number.push_back(static_cast<char>(text[i]));
+    const size_t start = i;
+    double digits = 0;
+    double scale = 1;
+    for (; isDigit(i); ++i) digits = digits * 10 + (text[i] - L'0');
     if (i < text.size() && text[i] == L'.' && isDigit(i + 1)) {
-        number.push_back('.');
-        for (++i; isDigit(i); ++i) number.push_back(static_cast<char>(text[i]));
+        for (++i; isDigit(i); ++i) {
+            digits = digits * 10 + (text[i] - L'0');
+            scale *= 10;
+        }
     }
-    if (number.empty()) return false;
-    errno = 0;
-    const double parsed = std::strtod(number.c_str(), nullptr);
-    if (errno == ERANGE || !std::isfinite(parsed) || parsed > FLT_MAX) return false;
+    if (i == start) return false;
+    const double parsed = digits / scale;
+    // Too large for a float, too many digits for a double, or a value too small for a double: no number.
+    if (!std::isfinite(parsed) || parsed > FLT_MAX || (parsed == 0 && digits != 0)) return false;
     value = static_cast<float>(parsed);
     return true;
 }

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Draws the wizard's side picture: 164 x 312 pixels, 24 bits per pixel, uncompressed
+# Draws the wizard's side picture: 164 x 312 pixels, 256 colours, uncompressed
 # BMP (BMP3). A deep blue to teal gradient, sound-wave arcs rising from the lower left
 # corner, two flowing voice lines and the word KELVARO near the top.
 # Needs ImageMagick 6 ("convert") and the DejaVu fonts (Debian: imagemagick fonts-dejavu-core).
@@ -57,7 +57,19 @@ convert "$tmp/lines.png" \
     -annotate +18+101 'for Windows' \
     "$tmp/final.png"
 
-# Flatten to opaque 24-bit pixels and write an uncompressed BMP3 file.
+# Flatten to opaque pixels and write an uncompressed BMP3 file with a palette of 256 colours (Floyd-Steinberg
+# dithering; a third of the size of 24-bit pixels, and the same picture to the eye). LoadImage with
+# LR_LOADMAP3DCOLORS would replace the greys 128, 192 and 223 in the palette by the system's 3D colours, so the
+# script stops if the palette holds one of them.
 convert "$tmp/final.png" -background '#0a1a46' -flatten -alpha off \
-    -type TrueColor -depth 8 -compress None BMP3:"$out"
+    -dither FloydSteinberg -colors 256 -type Palette -compress None BMP3:"$out"
+python3 - "$out" <<'PY'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+count = struct.unpack_from('<I', data, 46)[0] or 256
+palette = {tuple(data[54 + 4 * i:57 + 4 * i]) for i in range(count)}
+grey = [g for g in (128, 192, 223) if (g, g, g) in palette]
+if grey:
+    sys.exit(f"the palette holds the grey {grey}, which LR_LOADMAP3DCOLORS would replace")
+PY
 echo "wrote $out"

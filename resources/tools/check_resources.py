@@ -4,8 +4,8 @@
 Compiles resources/lang_*.rc with windres (i686 and x86_64, each file alone and all four
 together, which catches ids defined twice in one language), then reads the compiled .res
 file and checks what a translation can break:
-  - every language has the eleven page templates, strings 133..177 (without 134 and 135)
-    and bitmap 500;
+  - every language has the eleven page templates and strings 133..177 (without 134 and
+    135), and no bitmap of its own: Setup.rc holds bitmap 500 once, language-neutral;
   - the templates of all languages are the English ones with other texts: same styles,
     sizes, font, control ids, classes, styles and rectangles;
   - every string keeps the English printf conversions in the same order, the same number
@@ -70,6 +70,17 @@ def compile_all(resdir, work):
              "-O", "res", "-o", out])
         res.append(out)
     return res
+
+
+def check_side_picture(resdir, work):
+    """Setup.rc stores the side picture once, language-neutral, for all four languages."""
+    out = os.path.join(work, "Setup.res")
+    run(["i686-w64-mingw32-windres", "-I", resdir, os.path.join(resdir, "Setup.rc"), "-O", "res", "-o", out])
+    if not os.path.exists(out):
+        return
+    bitmaps = sorted(lang for (rtype, name, lang) in read_res(out) if rtype == RT_BITMAP and name == 500)
+    if bitmaps != [0]:
+        problem(f"Setup.rc: bitmap 500 in languages {bitmaps}, expected once, language-neutral (0)")
 
 
 def check_sources(resdir):
@@ -214,8 +225,8 @@ def check_language(res, lang, code, ref_dialogs, ref_strings):
     extra = sorted(n for (t, n, l) in res if t == RT_DIALOG and l == lang and n not in DIALOGS)
     if extra:
         problem(f"{short}: unexpected dialogs {extra}")
-    if (RT_BITMAP, 500, lang) not in res:
-        problem(f"{short}: bitmap 500 missing")
+    if any(t == RT_BITMAP and l == lang for (t, n, l) in res):
+        problem(f"{short}: a bitmap of its own; the side picture is language-neutral in Setup.rc")
     strings = parse_strings(res, lang)
     if sorted(strings) != STRING_IDS:
         problem(f"{short}: string ids {sorted(set(STRING_IDS) ^ set(strings))} missing or unexpected")
@@ -314,6 +325,7 @@ def main():
         for resfile in compile_all(resdir, work):
             if os.path.exists(resfile):
                 res.update(read_res(resfile))
+        check_side_picture(resdir, work)
     ref_dialogs, ref_strings = check_language(res, 0x0409, "en-US", None, None)
     for lang, (_, code) in LANGS.items():
         if lang != 0x0409:

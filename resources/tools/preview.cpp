@@ -34,6 +34,8 @@ HBRUSH g_white = nullptr;
 const void* LoadLangResource(LPCWSTR type, WORD id, DWORD* size)
 {
     HRSRC res = FindResourceExW(nullptr, type, MAKEINTRESOURCEW(id), g_lang);
+    // Resources shared by all languages (the side picture) are language-neutral.
+    if (!res) res = FindResourceExW(nullptr, type, MAKEINTRESOURCEW(id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
     if (!res) return nullptr;
     HGLOBAL mem = LoadResource(nullptr, res);
     if (size) *size = SizeofResource(nullptr, res);
@@ -375,7 +377,9 @@ void DrawSidePicture(const DRAWITEMSTRUCT* di)
 {
     if (!g_sideBitmap) return;
     const BITMAPINFOHEADER& h = g_sideBitmap->bmiHeader;
-    const BYTE* bits = reinterpret_cast<const BYTE*>(g_sideBitmap) + h.biSize;
+    // The pixels follow the header and, up to 8 bits per pixel, the colour table.
+    const DWORD colours = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
+    const BYTE* bits = reinterpret_cast<const BYTE*>(g_sideBitmap) + h.biSize + colours * sizeof(RGBQUAD);
     int w = h.biWidth, ht = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     RECT r = di->rcItem;
     SetStretchBltMode(di->hDC, COLORONCOLOR);

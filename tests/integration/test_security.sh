@@ -147,14 +147,14 @@ LINES
     assert_eq "$(cat "$(prefix_temp)/taken")" "taken" "the existing file"
 }
 
-# A payload that cannot be written completely (here: the files of the run may not grow beyond 200 KB, and the
+# A payload that cannot be written completely (here: the files of the run may not grow beyond 100 KB, and the
 # clean-up tool is larger) ends the run with the Windows error, before anything is detected or run, and leaves
 # nothing behind.
 test_payload_that_cannot_be_written_ends_the_run_with_its_error() {
     new_prefix
     stage_setup
     local code
-    code=$( (trap '' XFSZ; ulimit -f 200; run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE") )
+    code=$( (trap '' XFSZ; ulimit -f 100; run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE") )
     wineserver -w
     code=$(echo "$code" | tail -n 1)
     local error
@@ -183,7 +183,7 @@ test_payload_that_cannot_be_written_is_told_in_a_message_box_instead_of_the_wiza
     rm -f "$TEST_DIR/setup-exit.txt"
     (
         trap '' XFSZ
-        ulimit -f 200
+        ulimit -f 100
         run_windows "$(winpath "$SETUP_COPY")"
         echo "$EXIT_CODE" >"$TEST_DIR/setup-exit.txt"
     ) &

@@ -30,6 +30,15 @@ wizard_cancel_and_check() {
     assert_no_work_folder
 }
 
+# The side picture as a page shows it: a digest of the pixels inside control 1025 and their number of
+# colours, from the screenshot just taken of that page.
+wizard_side_picture() {  # WINDOW SCREENSHOT
+    local left top right bottom
+    IFS=, read -r left top right bottom <<<"$(gui_control_rect "$1" 1025)"
+    convert "$TEST_DIR/screenshots/$2.png" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+        -format '%# %k' info:
+}
+
 # The visible page controls of the wizard, without the sheet's own frame and line controls.
 wizard_page_texts() {
     gui_visible_controls "$1" | grep -v -E '^(0|1025|12326)\|'
@@ -196,9 +205,15 @@ test_wizard_language_change_restarts_in_german() {
     new_prefix
     wizard_start
     gui_wait_window Welcome >/dev/null
+    gui_screenshot welcome-en
+    local picture
+    picture=$(wizard_side_picture Welcome welcome-en)
+    # The one language-neutral picture: the same pixels in every language, and a picture, not a plain fill.
+    [ "${picture##* }" -gt 1000 ] || fail "the side picture has ${picture##* } colours"
     gui_keys Welcome alt+l Up
     gui_wait_window Willkommen >/dev/null
     gui_screenshot welcome-de
+    assert_eq "$(wizard_side_picture Willkommen welcome-de)" "$picture" "German side picture"
     assert_eq "$(gui_control Willkommen 1024)" "1024|ComboBox|1|0|Deutsch" "preselected language"
     assert_eq "$(gui_control Willkommen 1031)" "1031|Static|1|0|Setup-Version: v6.7.3.319" "version line"
     assert_text "$(gui_visible_controls Willkommen | grep -E '^(12323|12324|2|9)\|')" "$(cat <<'LINES'
@@ -233,6 +248,7 @@ LINES
     gui_keys Willkommen alt+s Down Down
     gui_wait_window Bienvenue >/dev/null
     gui_screenshot welcome-fr
+    assert_eq "$(wizard_side_picture Bienvenue welcome-fr)" "$picture" "French side picture"
     assert_eq "$(gui_control Bienvenue 1024)" "1024|ComboBox|1|0|Français" "French preselected"
     gui_keys Bienvenue alt+s
     gui_wait_window "$WIZ_FEATURES_FR" >/dev/null
@@ -242,6 +258,7 @@ LINES
     gui_keys Bienvenue alt+l Down
     gui_wait_window Welkom >/dev/null
     gui_screenshot welcome-nl
+    assert_eq "$(wizard_side_picture Welkom welcome-nl)" "$picture" "Dutch side picture"
     assert_eq "$(gui_control Welkom 1024)" "1024|ComboBox|1|0|Nederlands" "Dutch preselected"
     gui_keys Welkom alt+v
     gui_wait_window Onderdelen >/dev/null
@@ -263,14 +280,15 @@ test_wizard_moves_when_dragged_by_the_page_background() {
     xdotool mousemove --sync $((left + 20)) $((top - 40)) mousedown 1
     xdotool mousemove --sync $((left + 40)) $((top - 25))
     xdotool mousemove --sync $((left + 60)) $((top - 10)) mouseup 1
-    local i
+    # The window follows each move; wait until it has followed the last one (or five seconds passed).
+    local i bx by ax ay
+    IFS=, read -r bx by <<<"$before"
     for ((i = 0; i < 50; i++)); do
         after=$(xdotool getwindowgeometry "$id" | sed -n 's/ *Position: \([0-9]*,[0-9]*\).*/\1/p')
-        [ "$after" != "$before" ] && break
+        IFS=, read -r ax ay <<<"$after"
+        [ "$((ax - bx)),$((ay - by))" = "40,30" ] && break
         sleep 0.1
     done
-    IFS=, read -r bx by <<<"$before"
-    IFS=, read -r ax ay <<<"$after"
     assert_eq "$((ax - bx)),$((ay - by))" "40,30" "window moved by the mouse's way"
     wizard_cancel_and_check Welcome
 }

@@ -1,6 +1,7 @@
 // Tests of the installed-software probes over one table of registry contents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "support/FakeLogPlatform.h"
@@ -254,6 +255,39 @@ TEST_F(InstalledSoftwareTest, AnyOlderIsOnlyEverSetAndEntriesAreAppended)
     EXPECT_EQ(entries.size(), 8u);
 }
 
+TEST_F(InstalledSoftwareTest, RequiredVersionIsTheLeadingDecimalNumberOfItsText)
+{
+    // Entries in order: 9.26, 9.50, 9.52, 9.5, 9.53.3, beta, fifty nines, 9.01; the last three are never older.
+    struct Case {
+        std::wstring required;
+        std::vector<bool> older;
+    };
+    const std::wstring tiny = L"0." + std::wstring(400, L'0') + L"1";
+    const Case cases[] = {
+        {L"9.53", {true, true, true, true, false, false, false, true}},  // 9.53.3 reads as 9.53, not older
+        {L"9.5.", {true, false, false, false, false, false, false, true}},
+        {L"\t 9.27 beta", {true, false, false, false, false, false, false, true}},
+        {L"9.5000000000000000000000000001", {true, false, false, false, false, false, false, true}},
+        {L"10", {true, true, true, true, true, false, false, true}},
+        {L".5", {false, false, false, false, false, false, false, false}},
+        {L"1" + std::wstring(400, L'0'), {false, false, false, false, false, false, false, false}},  // no float
+        {tiny, {false, false, false, false, false, false, false, false}},  // below any double: no number
+        {L"-10", {false, false, false, false, false, false, false, false}},
+        {L"1e5", {false, false, false, false, false, false, false, false}},  // reads as 1
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        std::vector<LegacyGhostscriptEntry> entries;
+        bool anyOlder = false;
+        ASSERT_TRUE(CollectLegacyGhostscript(registry, c.required, entries, anyOlder));
+        std::vector<bool> older;
+        for (const auto& e : entries) older.push_back(e.isOlder);
+        EXPECT_EQ(older, c.older);
+        EXPECT_EQ(anyOlder, std::find(c.older.begin(), c.older.end(), true) != c.older.end());
+    }
+}
+
 TEST_F(InstalledSoftwareTest, UnreadableKeysAnswerNotInstalled)
 {
     registry.Fail(FakeRegistry::Op::Open, kUninstall, 5);
@@ -327,7 +361,7 @@ TEST(ReadRegistryString, ReadsTextUpToItsFirstZeroAndRejectsEverythingElse)
     ASSERT_EQ(registry.OpenKey(kRegLocalMachine, L"SOFTWARE\\Values", false, handle), 0u);
     for (const Case& c : cases) {
         std::wstring value = L"untouched";
-        EXPECT_EQ(ReadRegistryString(registry, handle, c.name, value), c.ok) << c.name[0];
+        EXPECT_EQ(ReadRegistryString(registry, handle, c.name, value), c.ok) << static_cast<int>(c.name[0]);
         EXPECT_EQ(value, c.ok ? c.value : L"untouched");
     }
     registry.CloseKey(handle);

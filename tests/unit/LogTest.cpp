@@ -292,6 +292,28 @@ TEST(Log, ThreadsLoggingAtOnceWriteOnlyWholeLines)
     }
 }
 
+TEST(DebugTrace, ValueIsAppendedInLowerCaseHexadecimalWithoutLeadingZeros)
+{
+    const struct {
+        uint32_t value;
+        const char* line;
+    } cases[] = {
+        {0, "Code 0x0"},
+        {5, "Code 0x5"},
+        {1062, "Code 0x426"},
+        {0x80004005u, "Code 0x80004005"},
+        {0xFFFFFFFFu, "Code 0xffffffff"},
+    };
+    for (const auto& c : cases) {
+        DebugRecorder debug;
+        DebugTraceValue("Code", c.value);
+        EXPECT_EQ(debug.lines, std::vector<std::string>({c.line})) << c.value;
+    }
+    DebugRecorder debug;
+    DebugTraceValue(nullptr, 0x1A);
+    EXPECT_EQ(debug.lines, std::vector<std::string>({" 0x1a"}));
+}
+
 // Records what the log tells an observer of its file, and what the file held at that moment.
 class RecordingObserver : public ILogFileObserver {
 public:

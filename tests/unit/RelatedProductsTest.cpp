@@ -27,7 +27,10 @@ std::string Describe(const VersionTriple& v)
 std::string Describe(const std::vector<VersionTriple>& versions)
 {
     std::string out;
-    for (const VersionTriple& v : versions) out += (out.empty() ? "" : " ") + Describe(v);
+    for (const VersionTriple& v : versions) {
+        if (!out.empty()) out += ' ';
+        out += Describe(v);
+    }
     return out;
 }
 
