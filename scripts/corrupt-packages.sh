@@ -8,10 +8,12 @@
 # Outcomes, one line per run ("<copy> <switch> <outcome> <details>"):
 #   refused      Setup.exe refused the request (exit code 1605 or 1638) and ended with its refusal line
 #   installed    /passive: msiexec installed the damaged package (it is removed again afterwards)
-#   msiexec      /passive: msiexec failed; Setup.exe ended with "Done" and msiexec's exit code
+#   msiexec      /passive: msiexec failed (or died: an exception code); Setup.exe ended with "Done" and msiexec's
+#                exit code
 #   undefined    Setup.exe ended, but without its last log line or with an exit code that does not match it
-#   crash-msi    Setup.exe ended with an exception inside Wine's msi.dll: the faulting address, or for a call
-#                through a null pointer the first return address on the stack, lies in msi (winedbg's report)
+#   crash-msi    Setup.exe ended with an exception inside Wine's msi.dll: the module its exception filter names in
+#                the last log line, or else (winedbg's report) the module of the faulting address or, for a call
+#                through a null pointer, of the first return address on the stack
 #   crash        Setup.exe ended with an exception anywhere else
 #   hang-msiexec Setup.exe waited for msiexec, which did not end within TIMEOUT seconds (default 120)
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
@@ -111,13 +113,20 @@ run_one() {
         wineserver -k >/dev/null 2>&1
         wineserver -w
         wineserver -p
-    elif [ -n "$code" ] && [ "$code" -ge 3221225472 ]; then  # 0xC0000000: an exception code
+    elif [ -n "$code" ] && [ "$code" -ge 3221225472 ] && ! [[ "$last" = Done && "$switch" = /passive ]]; then
+        # 0xC0000000 and up: an exception code. Setup.exe's exception filter names the module in its last line
+        # ("Unhandled exception c0000005 at msi.dll+2e450"); without that line, winedbg's report tells.
         local module
-        # winedbg writes its report to the console, which is runexe's output.
-        cat "$dir/runexe.txt" "$dir/wine-stderr.txt" >"$dir/crash-report.txt"
-        module=$(crash_module "$dir/crash-report.txt")
+        module=$(sed -n 's/^.\{15\}BootStrapper *Unhandled exception [0-9a-f]* at \(.*\)+[0-9a-f]*$/\1/p' \
+            "$dir/Setup.log" 2>/dev/null | tail -n 1)
+        module=${module%.dll}
+        if [ -z "$module" ] || [ "$module" = "?" ]; then
+            # winedbg writes its report to the console, which is runexe's output.
+            cat "$dir/runexe.txt" "$dir/wine-stderr.txt" >"$dir/crash-report.txt"
+            module=$(crash_module "$dir/crash-report.txt")
+        fi
         outcome=crash
-        [ "$module" = "msi" ] && outcome=crash-msi
+        [ "${module,,}" = "msi" ] && outcome=crash-msi
         details=$(printf 'exception %x in %s' "$code" "$module")
     elif [ "$last" = "Uninstall requested, nothing installed" ] && [ "$code" = 1605 ]; then
         outcome=refused; details="1605 $last"
@@ -129,6 +138,8 @@ run_one() {
         if [ "$code" = 0 ] && [ "$result" = 0 ]; then
             outcome=installed; details="0"
         elif [ -n "$result" ] && [ "$code" != 0 ] && [ "$(printf '%x' "$code")" = "$result" ]; then
+            # msiexec's exit code, an exception code among them when msiexec itself died (its own fault:
+            # Setup.exe waited for it and ended in order).
             outcome=msiexec; details="$code"
         else
             outcome=undefined; details="exit code ${code:-none}, result ${result:-none}"
@@ -138,7 +149,10 @@ run_one() {
         details="exit code ${code:-none}, last line: ${last:-none}"
     fi
     # Loose files and working folders ("KELVARO Setup {GUID}") of the run.
-    left=$(cd "$temp_dir" && { find . -maxdepth 1 -type f; find . -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}'; } | wc -l)
+    # Setup.exe's files: loose packages or programs, and working folders ("KELVARO Setup {GUID}"). What a dying
+    # msiexec leaves in the temporary folder is its own and is only removed.
+    left=$(cd "$temp_dir" && { find . -maxdepth 1 -type f \( -iname '*.msi' -o -iname '*.exe' \);
+                               find . -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}'; } | wc -l)
     [ "$left" -eq 0 ] || details="$details, left $left"
     find "$temp_dir" -maxdepth 1 -type f -delete
     find "$temp_dir" -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}' -exec rm -rf {} +
