@@ -15,13 +15,14 @@
 #                the last log line, or else (winedbg's report) the module of the faulting address or, for a call
 #                through a null pointer, of the first return address on the stack
 #   crash        Setup.exe ended with an exception anywhere else
+#   crash-msiexec /passive: msiexec died of an exception (in Wine's msi.dll); Setup.exe ended in order with its code
 #   hang-msiexec Setup.exe waited for msiexec, which did not end within TIMEOUT seconds (default 120)
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
 # Runs that hang are killed with the whole Wine session.
 # "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
 # the next run).
 # A summary follows. Exit code: 0 when every run was refused, installed or msiexec and left nothing; 3 when
-# besides those there were only crash-msi and hang-msiexec runs (faults of Wine's Windows Installer, with
+# besides those there were only crash-msi, crash-msiexec and hang-msiexec runs (faults of Wine's Windows Installer, with
 # whatever the dead run left behind); 1 when any run was undefined, crashed elsewhere, hung in Setup.exe
 # itself, or ended in order but left files.
 #
@@ -138,9 +139,11 @@ run_one() {
         if [ "$code" = 0 ] && [ "$result" = 0 ]; then
             outcome=installed; details="0"
         elif [ -n "$result" ] && [ "$code" != 0 ] && [ "$(printf '%x' "$code")" = "$result" ]; then
-            # msiexec's exit code, an exception code among them when msiexec itself died (its own fault:
-            # Setup.exe waited for it and ended in order).
             outcome=msiexec; details="$code"
+            # msiexec itself died inside Wine's msi.dll: Setup.exe waited for it and ended in order with its
+            # code. Wine's debugger keeps the dying process, whose current folder is the working folder, for a
+            # while, so the folder may stay behind.
+            if [ "$code" -ge 3221225472 ]; then outcome=crash-msiexec; fi
         else
             outcome=undefined; details="exit code ${code:-none}, result ${result:-none}"
         fi
@@ -177,7 +180,7 @@ done <"$out/packages/index.txt"
 echo "== summary of $(wc -l <"$results") runs ($count copies, seed $seed)"
 for switch in /x /passive; do
     printf '%s:' "$switch"
-    for outcome in refused installed msiexec undefined crash-msi crash hang-msiexec hang; do
+    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msiexec hang; do
         printf ' %s %d' "$outcome" "$(awk -v s="$switch" -v o="$outcome" '$2 == s && $3 == o' "$results" | wc -l)"
     done
     printf ', left files %d\n' "$(awk -v s="$switch" '$2 == s' "$results" | grep -c ', left ' || true)"
@@ -185,7 +188,7 @@ done
 echo "by kind of damage:"
 for kind in bitflip truncate zero directory upgradebin upgrade; do
     printf '  %-10s' "$kind"
-    for outcome in refused installed msiexec undefined crash-msi crash hang-msiexec hang; do
+    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msiexec hang; do
         printf ' %s %d' "$outcome" "$(awk -v k="$kind" -v o="$outcome" '$1 ~ "-"k".msi$" && $3 == o' "$results" | wc -l)"
     done
     echo
@@ -194,5 +197,5 @@ echo "results: $results"
 if grep -qE ' (undefined|crash|hang|link-failed) |^\S+ \S+ (refused|installed|msiexec) .*, left ' "$results"; then
     exit 1
 fi
-if grep -qE ' (crash-msi|hang-msiexec) ' "$results"; then exit 3; fi
+if grep -qE ' (crash-msi|crash-msiexec|hang-msiexec) ' "$results"; then exit 3; fi
 exit 0
