@@ -103,15 +103,12 @@ void CInstallController::DetectPrerequisites()
 
     ScopedKey key(services_.registry);
     if (services_.registry.OpenKey(kRegLocalMachine, kDotNetKey, false, key.key) == kErrorSuccess) {
-        uint32_t type = 0;
-        std::vector<uint8_t> data;
         uint32_t release = 0;
+        uint32_t type = 0;
+        uint32_t size = 0;
         // Only a 32-bit number counts; anything else reads as 0.
-        if (services_.registry.QueryValue(key.key, L"Release", 4, type, data) == kErrorSuccess &&
-            type == kRegDword && data.size() == 4) {
-            release = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
-                      (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24);
-        }
+        if (ReadRegistryNumber(services_.registry, key.key, L"Release", release, type, size) == RegistryRead::WrongType)
+            LogFormat(kTag, L".NET Release is not a 32-bit number (type %u, %u bytes): taken as 0", type, size);
         LogFormat(kTag, L"Installed .NET version: %x, required: %x", release, kDotNetReleaseRequired);
         dotNetInstalled = static_cast<int32_t>(release) >= kDotNetReleaseRequired;
     } else {

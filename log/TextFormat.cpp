@@ -25,6 +25,14 @@ struct ConversionSpec {
     wchar_t conversion = 0;
 };
 
+// One more decimal digit of a width or precision, which stays at kMaxFieldWidth once it got there: a format
+// such as "%2444444444s" would otherwise ask for gigabytes of padding (or wrap around).
+size_t AddDigit(size_t value, wchar_t digit)
+{
+    const size_t next = value * 10 + static_cast<size_t>(digit - L'0');
+    return next > kMaxFieldWidth ? kMaxFieldWidth : next;
+}
+
 // Parses the part after '%' up to and including the conversion letter.
 // Returns the position after the conversion letter, or nullptr when the text ends first.
 const wchar_t* ParseSpec(const wchar_t* p, ConversionSpec& spec)
@@ -37,11 +45,11 @@ const wchar_t* ParseSpec(const wchar_t* p, ConversionSpec& spec)
         else if (*p == L'#') spec.alternate = true;
         else break;
     }
-    while (*p >= L'0' && *p <= L'9') spec.width = spec.width * 10 + static_cast<size_t>(*p++ - L'0');
+    while (*p >= L'0' && *p <= L'9') spec.width = AddDigit(spec.width, *p++);
     if (*p == L'.') {
         ++p;
         spec.hasPrecision = true;
-        while (*p >= L'0' && *p <= L'9') spec.precision = spec.precision * 10 + static_cast<size_t>(*p++ - L'0');
+        while (*p >= L'0' && *p <= L'9') spec.precision = AddDigit(spec.precision, *p++);
     }
     while (*p == L'h' || *p == L'l' || *p == L'L' || *p == L'j' || *p == L'z' || *p == L't' || *p == L'w') ++p;
     if (*p == L'I') {  // MSVC length prefixes I, I32, I64

@@ -31,6 +31,9 @@ public:
 
 using FormatArgs = std::initializer_list<FormatArg>;
 
+// The largest width or precision a conversion takes; larger ones count as this one.
+constexpr size_t kMaxFieldWidth = 4096;
+
 // Formats with the printf conversions %s %S %c %d %i %u %x %X %o %% (flags "-0+ #", width,
 // precision, length letters ignored). A missing argument reads as an empty text or 0.
 // The result holds at most maxChars characters; a longer text is cut there.

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any of them is missing.
 set -euo pipefail
 packages=(
-    cmake make g++ googletest libgtest-dev libgmock-dev
+    cmake make g++ googletest libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 fonts-wine msitools wixl
     xvfb xdotool imagemagick x11-utils

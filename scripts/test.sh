@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs all tests: host unit tests, the checks of the release build,
-# and the integration tests of the real Setup.exe under Wine. Prints "total: N passed, N failed" last.
+# Builds everything and runs all tests: host unit tests, the same under AddressSanitizer and
+# UndefinedBehaviorSanitizer with short runs of the fuzz targets, the checks of the release build, and the
+# integration tests of the real Setup.exe under Wine. Prints "total: N passed, N failed" last.
 # Usage: test.sh [INTEGRATION_FILTER]
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -19,19 +20,26 @@ if ! openssl x509 -checkend 86400 -noout -in "$signing/cert.pem" >/dev/null 2>&1
         -passout "file:$signing/password" || { echo "total: 0 passed, 1 failed (no test certificate)"; exit 1; }
 fi
 SETUP_SIGN_PKCS12="$signing/release.p12" SETUP_SIGN_PASSWORD_FILE="$signing/password" \
-    "$root/scripts/build.sh" host win64 win32 || { echo "total: 0 passed, 1 failed"; exit 1; }
+    "$root/scripts/build.sh" host win64 win32 sanitize || { echo "total: 0 passed, 1 failed"; exit 1; }
 
 passed=0
 failed=0
 
-echo "== unit tests"
-(cd "$build/host" && ctest --output-on-failure -j 2) | tee "$build/unit.txt"
-summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$build/unit.txt" | tail -n 1)
-unit_total=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
-unit_failed=$(echo "$summary" | sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/')
-if [ -z "$summary" ]; then unit_total=1; unit_failed=1; fi
-passed=$((passed + unit_total - unit_failed))
-failed=$((failed + unit_failed))
+# Runs the ctest tests of one build tree and adds their counts.
+run_ctest() {  # tree, title, report file
+    echo "== $2"
+    (cd "$build/$1" && ctest --output-on-failure -j 2) | tee "$build/$3"
+    local summary total fails
+    summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$build/$3" | tail -n 1)
+    total=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
+    fails=$(echo "$summary" | sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/')
+    if [ -z "$summary" ]; then total=1; fails=1; fi
+    passed=$((passed + total - fails))
+    failed=$((failed + fails))
+}
+
+run_ctest host "unit tests" unit.txt
+run_ctest sanitize "unit tests under ASan and UBSan, short fuzz runs" sanitize.txt
 
 echo "== release build"
 "$root/tests/release/check-release.sh" "$build/win32" "$signing/cert.pem" | tee "$build/release.txt"

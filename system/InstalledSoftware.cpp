@@ -11,6 +11,8 @@ const wchar_t* const kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVers
 
 namespace {
 
+const wchar_t* const kTag = L"InstallController";
+
 // Buffer sizes of the fixed-size reads: a path value of 260 characters, a subkey name of 200.
 constexpr uint32_t kPathValueBytes = 520;
 constexpr uint32_t kSubkeyNameChars = 200;
@@ -139,16 +141,6 @@ private:
     uint32_t failedInARow_ = 0;
 };
 
-// The packed "Version" of an uninstall entry; only a REG_DWORD of 4 bytes counts, anything else reads 0.
-uint32_t ReadPackedVersion(IRegistry& registry, RegKey key)
-{
-    uint32_t type = 0;
-    std::vector<uint8_t> data;
-    if (registry.QueryValue(key, L"Version", 4, type, data) != kErrorSuccess) return 0;
-    if (type != kRegDword || data.size() != 4) return 0;
-    return data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<uint32_t>(data[3]) << 24);
-}
-
 // Opens the uninstall key and hands every subkey that can be opened to visit(subkey name, open key), in
 // enumeration order, until visit returns false. False when the uninstall key cannot be opened.
 template <class Visit>
@@ -169,15 +161,30 @@ bool ForEachUninstallEntry(IRegistry& registry, Visit visit)
     return true;
 }
 
+// Reads a text value of an uninstall entry. A value of another type is not taken, and the log says so: it is
+// no mere absence, and the entry it belongs to is left out because of it.
+bool ReadEntryText(IRegistry& registry, RegKey key, const std::wstring& subkeyName, const wchar_t* name,
+                   std::wstring& value)
+{
+    uint32_t type = 0;
+    uint32_t size = 0;
+    const RegistryRead read = ReadRegistryText(registry, key, name, value, type, size);
+    if (read == RegistryRead::WrongType) {
+        LogFormat(kTag, L"Uninstall entry %s: %s is not text (type %u, %u bytes), entry ignored", subkeyName, name,
+                  type, size);
+    }
+    return read == RegistryRead::Read;
+}
+
 void AddGhostscriptEntry(IRegistry& registry, RegKey key, const std::wstring& subkeyName, float required,
                          std::vector<LegacyGhostscriptEntry>& entries, bool& anyOlder)
 {
     LegacyGhostscriptEntry entry;
-    if (!ReadRegistryString(registry, key, L"DisplayName", entry.displayName)) return;
+    if (!ReadEntryText(registry, key, subkeyName, L"DisplayName", entry.displayName)) return;
     if (!IsGhostscriptName(entry.displayName)) return;
     std::wstring uninstallString;
-    if (!ReadRegistryString(registry, key, L"DisplayVersion", entry.versionText)) return;
-    if (!ReadRegistryString(registry, key, L"UninstallString", uninstallString)) return;
+    if (!ReadEntryText(registry, key, subkeyName, L"DisplayVersion", entry.versionText)) return;
+    if (!ReadEntryText(registry, key, subkeyName, L"UninstallString", uninstallString)) return;
 
     entry.uninstallCommand = uninstallString;
     const std::wstring lowered = ToLower(uninstallString);
@@ -202,20 +209,54 @@ void AddGhostscriptEntry(IRegistry& registry, RegKey key, const std::wstring& su
 
 }  // namespace
 
+RegistryRead ReadRegistryText(IRegistry& registry, RegKey key, const std::wstring& name, std::wstring& value,
+                              uint32_t& type, uint32_t& size)
+{
+    type = 0;
+    size = 0;
+    if (registry.QueryValueSize(key, name, type, size) != kErrorSuccess) return RegistryRead::Missing;
+    // Numbers and binary data are not text: reading them as characters would give garbage names.
+    if (!IsStringType(type)) return RegistryRead::WrongType;
+    if (size == 0) return RegistryRead::Missing;
+    std::vector<uint8_t> data;
+    uint32_t readType = 0;
+    // The value may have grown since its size was asked for; then it reads as missing.
+    if (registry.QueryValue(key, name, size, readType, data) != kErrorSuccess) return RegistryRead::Missing;
+    if (!IsStringType(readType)) {
+        type = readType;
+        return RegistryRead::WrongType;
+    }
+    std::wstring text = DecodeRegistryText(data);
+    if (text.empty()) return RegistryRead::Missing;
+    value = text;
+    return RegistryRead::Read;
+}
+
 bool ReadRegistryString(IRegistry& registry, RegKey key, const std::wstring& name, std::wstring& value)
 {
     uint32_t type = 0;
     uint32_t size = 0;
-    if (registry.QueryValueSize(key, name, type, size) != kErrorSuccess || size == 0) return false;
-    // Numbers and binary data are not text: reading them as characters would give garbage names.
-    if (!IsStringType(type)) return false;
+    return ReadRegistryText(registry, key, name, value, type, size) == RegistryRead::Read;
+}
+
+RegistryRead ReadRegistryNumber(IRegistry& registry, RegKey key, const std::wstring& name, uint32_t& value,
+                                uint32_t& type, uint32_t& size)
+{
+    value = 0;
+    type = 0;
+    size = 0;
+    if (registry.QueryValueSize(key, name, type, size) != kErrorSuccess) return RegistryRead::Missing;
+    if (type != kRegDword || size != 4) return RegistryRead::WrongType;
     std::vector<uint8_t> data;
-    // The value may have grown since its size was asked for; then it reads as missing.
-    if (registry.QueryValue(key, name, size, type, data) != kErrorSuccess || !IsStringType(type)) return false;
-    std::wstring text = DecodeRegistryText(data);
-    if (text.empty()) return false;
-    value = text;
-    return true;
+    uint32_t readType = 0;
+    if (registry.QueryValue(key, name, 4, readType, data) != kErrorSuccess) return RegistryRead::Missing;
+    if (readType != kRegDword || data.size() != 4) {
+        type = readType;
+        size = static_cast<uint32_t>(data.size());
+        return RegistryRead::WrongType;
+    }
+    value = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<uint32_t>(data[3]) << 24);
+    return RegistryRead::Read;
 }
 
 bool IsGhostscriptInstalled(IRegistry& registry, IFileSystem& files, const std::wstring& version)
@@ -256,7 +297,13 @@ bool FindUninstallEntryVersion(IRegistry& registry, const std::wstring& displayN
         if (!ReadRegistryString(registry, entry, L"DisplayName", name) || !EqualsIgnoreCase(name, displayName))
             return true;
         LogMessage(L"CInstallController", name);
-        version = ReadPackedVersion(registry, entry);
+        uint32_t type = 0;
+        uint32_t size = 0;
+        // Only a REG_DWORD of 4 bytes counts; anything else reads 0, and the log says why.
+        if (ReadRegistryNumber(registry, entry, L"Version", version, type, size) == RegistryRead::WrongType) {
+            LogFormat(L"CInstallController", L"Version of %s is not a 32-bit number (type %u, %u bytes): taken as 0",
+                      name, type, size);
+        }
         versionText = FormatText(L"%d.%d.%d", {version >> 24, (version >> 16) & 0xff, version & 0xffff});
         return false;  // the first entry of that name wins
     });

@@ -37,5 +37,18 @@ bool FindUninstallEntryVersion(IRegistry& registry, const std::wstring& displayN
 bool CollectLegacyGhostscript(IRegistry& registry, const std::wstring& required,
                               std::vector<LegacyGhostscriptEntry>& entries, bool& anyOlder);
 
+// How a registry value was taken: as what was asked for, as missing (also a string without characters),
+// or as a value of another type or size, which counts as missing too.
+enum class RegistryRead { Read, Missing, WrongType };
+
+// A string value (REG_SZ or REG_EXPAND_SZ) read in full, up to its first zero character. type and size give
+// what the registry holds; value changes only when it is Read.
+RegistryRead ReadRegistryText(IRegistry& registry, RegKey key, const std::wstring& name, std::wstring& value,
+                              uint32_t& type, uint32_t& size);
+
 // A string value read in full, up to its first zero character; false when missing, empty or not a string.
 bool ReadRegistryString(IRegistry& registry, RegKey key, const std::wstring& name, std::wstring& value);
+
+// A REG_DWORD of exactly 4 bytes; anything else leaves value 0. type and size give what the registry holds.
+RegistryRead ReadRegistryNumber(IRegistry& registry, RegKey key, const std::wstring& name, uint32_t& value,
+                                uint32_t& type, uint32_t& size);

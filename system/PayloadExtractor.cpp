@@ -157,7 +157,18 @@ uint32_t CBinaryResourceExtractor::ObtainPayload(std::wstring& resultPath, std::
                 hr = verifier_.Verify(cachePath, fileName, installer);
             } else {
                 LogFormat(kTag, L"Download: %s", url);
-                hr = downloader_.Download(url, cachePath, parentWindow);
+                DownloadReport report;
+                hr = downloader_.Download(url, cachePath, parentWindow, report);
+                if (report.stalled) LogFormat(kTag, L"Download stalled: no data for %u s", kDownloadStallSeconds);
+                if (report.redirectLoop)
+                    LogFormat(kTag, L"Download redirected more than %u times", kDownloadMaxRedirects);
+                // A body shorter (or longer) than the server announced is a broken transfer, whatever the result
+                // says: the connection closed early, and what arrived is not the installer.
+                if (hr == 0 && report.announcedBytes != 0 && report.receivedBytes != report.announcedBytes) {
+                    LogFormat(kTag, L"Download broken: %u bytes received, %u announced", report.receivedBytes,
+                              report.announcedBytes);
+                    hr = kInetEDownloadFailure;
+                }
                 if (hr == 0 && !files_.FileExists(cachePath)) {
                     LogFormat(kTag, L"Download failed: %s", cachePath);
                     hr = kEFail;

@@ -1,5 +1,6 @@
-// The status callback of a URL download: keeps the parent window for dialogs, reads the HTTP status, and
-// aborts on every security problem (certificate errors, a redirect from HTTPS to HTTP) without asking anyone.
+// The status callback of a URL download: keeps the parent window for dialogs, reads the HTTP status, aborts on
+// every security problem (certificate errors, a redirect from HTTPS to HTTP) without asking anyone, remembers the
+// announced length, and ends a transfer that stalls or is redirected in a loop.
 #pragma once
 
 #include <windows.h>
@@ -34,13 +35,14 @@ public:
     // IBindStatusHandler
     HRESULT STDMETHODCALLTYPE SetParentWindow(HWND window) override;
 
-    // IBindStatusCallback: every method returns S_OK and does nothing, except that OnStartBinding keeps the
-    // binding until OnStopBinding (to ask it for the address the response came from) and OnProgress aborts a
-    // redirect from HTTPS to HTTP.
+    // IBindStatusCallback: every method returns S_OK. OnStartBinding keeps the binding until OnStopBinding, so
+    // that the transfer can be ended and asked for the address the response came from; OnProgress notes the
+    // time of the last news, the length announced for the body and the requests sent, and ends the transfer
+    // when it was redirected too often or from HTTPS to HTTP.
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override;
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override;
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR statusText) override;
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR statusText) override;
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override;
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override;
     HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
@@ -60,9 +62,22 @@ public:
     DWORD ResponseCode() const { return responseCode_; }
     bool SecurityProblem() const { return securityProblem_ != 0; }
 
+    // Called from another thread while the download runs: ends the transfer when nothing arrived for
+    // stallMs milliseconds.
+    void AbortIfStalled(ULONGLONG stallMs);
+
+    bool Stalled();
+    bool RedirectLoop();
+    // The length of the body as the server announced it (0: not announced).
+    ULONGLONG AnnouncedBytes();
+
 private:
     ~CBindStatusHandler();  // only Release destroys it
+    // Called on the download's thread, which alone changes binding_.
     bool ResponseLeftHttps();
+    // Marks the transfer as ended and gives the binding with a reference for the caller to abort outside the
+    // lock; null when there is none or it was ended already. Called with lock_ held.
+    IBinding* TakeBindingToAbort();
 
     LONG references_ = 0;
     IBinding* binding_ = nullptr;
@@ -70,4 +85,13 @@ private:
     bool secureUrl_ = false;
     volatile LONG responseCode_ = 0;
     volatile LONG securityProblem_ = 0;
+
+    CRITICAL_SECTION lock_;
+    ULONGLONG lastNews_ = GetTickCount64();
+    ULONGLONG announced_ = 0;
+    ULONG requests_ = 0;
+    ULONG redirections_ = 0;
+    bool aborted_ = false;
+    bool stalled_ = false;
+    bool redirectLoop_ = false;
 };

@@ -5,5 +5,6 @@
 
 class Win32Downloader : public IDownloader {
 public:
-    uint32_t Download(const std::wstring& url, const std::wstring& path, uintptr_t parentWindow) override;
+    uint32_t Download(const std::wstring& url, const std::wstring& path, uintptr_t parentWindow,
+                      DownloadReport& report) override;
 };

@@ -1,6 +1,8 @@
 // The controller's set-up: payloads, install state, installed version and the prerequisite plan.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/FakeEngine.h"
 
 using namespace engine_fake;
@@ -212,6 +214,61 @@ TEST(ControllerSetup, EDocPrintProVersionsAreLogged)
     EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "eDocPrintPro PDF/A installed version: 1.2.3. Installed 1020003, required: 4010000"),
               lines.end());
+}
+
+// Numbers stored with another type or size are taken as 0, and the log says so: such a value is no mere
+// absence. A missing value gives no such line.
+TEST(ControllerSetup, NumbersOfTheWrongTypeAreTakenAsZeroAndLogged)
+{
+    struct Case {
+        const char* name;
+        uint32_t type;
+        std::vector<uint8_t> data;  // empty: no value
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"text", kRegSz, fake::Utf16(L"461808"),
+         {".NET Release is not a 32-bit number (type 1, 14 bytes): taken as 0",
+          "Installed .NET version: 0, required: 70bf0"}},
+        {"binary of four bytes", kRegBinary, {0xf0, 0x0b, 0x07, 0x00},
+         {".NET Release is not a 32-bit number (type 3, 4 bytes): taken as 0",
+          "Installed .NET version: 0, required: 70bf0"}},
+        {"64-bit number", 11, {0xf0, 0x0b, 0x07, 0, 0, 0, 0, 0},
+         {".NET Release is not a 32-bit number (type 11, 8 bytes): taken as 0",
+          "Installed .NET version: 0, required: 70bf0"}},
+        {"short number", kRegDword, {0xf0, 0x0b},
+         {".NET Release is not a 32-bit number (type 4, 2 bytes): taken as 0",
+          "Installed .NET version: 0, required: 70bf0"}},
+        {"missing", 0, {}, {"Installed .NET version: 0, required: 70bf0"}},
+        {"number", kRegDword, {0xf0, 0x0b, 0x07, 0x00}, {"Installed .NET version: 70bf0, required: 70bf0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.registry = FakeRegistry();
+        m.registry.AddKey(kDotNetKey);
+        if (!c.data.empty()) m.registry.SetRaw(kDotNetKey, L"Release", c.type, c.data);
+        CInstallController& controller = m.Controller();
+        EXPECT_EQ(controller.dotNetInstalled, std::string(c.name) == "number");
+        std::vector<std::string> lines;
+        for (const std::string& line : m.log.Texts("InstallController")) {
+            if (line.find(".NET") != std::string::npos) lines.push_back(line);
+        }
+        lines.erase(std::remove(lines.begin(), lines.end(), "Is required .NET Framework installed: 0"), lines.end());
+        lines.erase(std::remove(lines.begin(), lines.end(), "Is required .NET Framework installed: 1"), lines.end());
+        EXPECT_EQ(lines, c.lines);
+    }
+
+    // The "Version" of the eDocPrintPro entry: one byte of binary data.
+    Machine m;
+    m.EDocPrintPro(0, true);
+    m.registry.SetRaw(kUninstall + L"\\eDocPrintPro", L"Version", kRegBinary, {0x04});
+    EXPECT_FALSE(m.Controller().eDocPrintProInstalled);
+    const std::vector<std::string> expected = {
+        "C:\\eDoc\\", "Version of eDocPrintPro is not a 32-bit number (type 3, 1 bytes): taken as 0", "eDocPrintPro"};
+    std::vector<std::string> lines = m.log.Texts("CInstallController");
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, expected);
 }
 
 struct FaxCase {

@@ -50,6 +50,8 @@ const UninstallRow kUninstallRows[] = {
 //  - "{EDOC0001}" Version 0x04010000 and "{EDOC0002}" Version 0x05000000 (the first one wins);
 //  - "{EDOCPDFA}" Version stored as the text "4.1.0" (wrong type: reads as 0);
 //  - "{EDOCNOVER}" without Version; "numericName" whose DisplayName is a REG_DWORD (not text);
+//  - Ghostscript entries "gsListVersion" with a REG_MULTI_SZ DisplayVersion and "gsBinaryCommand" with a
+//    REG_BINARY UninstallString (both left out);
 //  - Ghostscript release keys: 9.50 and 9.53 with existing DLLs (9.53's path fills the 520-byte buffer),
 //    9.27 with a missing DLL, 9.26 with a GS_DLL of type REG_DWORD, 9.52 with a path one character
 //    longer than the buffer, 9.54 with a REG_EXPAND_SZ path, 9.10 without GS_DLL.
@@ -69,6 +71,12 @@ protected:
         registry.SetDword(kUninstall + L"\\{EDOC0002}", L"Version", 0x05000000);
         registry.SetString(kUninstall + L"\\{EDOCPDFA}", L"Version", L"4.1.0");
         registry.SetDword(kUninstall + L"\\numericName", L"DisplayName", 7);
+        registry.SetString(kUninstall + L"\\gsListVersion", L"DisplayName", L"GPL Ghostscript");
+        registry.SetRaw(kUninstall + L"\\gsListVersion", L"DisplayVersion", kRegMultiSz, fake::Utf16(L"9.10"));
+        registry.SetString(kUninstall + L"\\gsListVersion", L"UninstallString", L"C:\\gs\\uninstgs.exe");
+        registry.SetString(kUninstall + L"\\gsBinaryCommand", L"DisplayName", L"gs_x64");
+        registry.SetString(kUninstall + L"\\gsBinaryCommand", L"DisplayVersion", L"9.10");
+        registry.SetRaw(kUninstall + L"\\gsBinaryCommand", L"UninstallString", kRegBinary, {'C', ':'});
 
         registry.SetString(kGhostscript + L"\\9.50", L"GS_DLL", L"C:\\Program Files\\gs\\gs9.50\\bin\\gsdll64.dll");
         files.AddFile(L"C:\\Program Files\\gs\\gs9.50\\bin\\gsdll64.dll");
@@ -160,8 +168,9 @@ TEST_F(InstalledSoftwareTest, UninstallEntryVersionByDisplayName)
     const Case cases[] = {
         // Letter case is ignored; the first entry in enumeration order wins over the later 5.0.0.
         {L"eDocPrintPro", true, 0x04010000, "4.1.0", {"EDOCPRINTPRO"}},
-        // A "Version" of the wrong type reads as 0: the text is 0.0.0 and the answer false.
-        {L"eDocPrintPro PDF/A", false, 0, "0.0.0", {"eDocPrintPro PDF/A"}},
+        // A "Version" of the wrong type reads as 0: the text is 0.0.0 and the answer false; the log says why.
+        {L"eDocPrintPro PDF/A", false, 0, "0.0.0",
+         {"eDocPrintPro PDF/A", "Version of eDocPrintPro PDF/A is not a 32-bit number (type 1, 12 bytes): taken as 0"}},
         {L"eDocPrintPro Mini", false, 0, "0.0.0", {"eDocPrintPro Mini"}},
         {L"Not Installed", false, 0, "", {}},
     };
@@ -214,7 +223,13 @@ TEST_F(InstalledSoftwareTest, LegacyGhostscriptListFollowsTheNameAndUninstallRul
         EXPECT_FLOAT_EQ(entries[i].version, expected[i].version);
         EXPECT_EQ(entries[i].listIndex, -1);
     }
-    EXPECT_TRUE(log.Entries().empty()) << "the collection writes no log lines";
+    // Values of the wrong type are no mere absence: the log names each one that kept an entry out.
+    const std::vector<std::string> lines = {
+        "Uninstall entry numericName: DisplayName is not text (type 4, 4 bytes), entry ignored",
+        "Uninstall entry gsListVersion: DisplayVersion is not text (type 7, 10 bytes), entry ignored",
+        "Uninstall entry gsBinaryCommand: UninstallString is not text (type 3, 2 bytes), entry ignored"};
+    EXPECT_EQ(log.Texts("InstallController"), lines);
+    EXPECT_EQ(log.Entries().size(), lines.size());
 }
 
 TEST_F(InstalledSoftwareTest, AnyOlderIsOnlyEverSetAndEntriesAreAppended)

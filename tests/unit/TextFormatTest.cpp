@@ -55,6 +55,21 @@ TEST(FormatText, ResultIsCutAtTheBound)
     EXPECT_EQ(FormatText(L"%d", {123456}, 3), L"123");
 }
 
+// Widths and precisions come from format texts, which may be longer than any real one: they stop at
+// kMaxFieldWidth instead of asking for gigabytes of padding or wrapping around.
+TEST(FormatText, HugeWidthsAndPrecisionsStopAtTheLargestField)
+{
+    const std::wstring padded = FormatWith(L"[%24444444440s]", {L"x"});
+    ASSERT_EQ(padded.size(), kMaxFieldWidth + 2);
+    EXPECT_EQ(padded.substr(padded.size() - 3), L" x]");
+    EXPECT_EQ(FormatWith(L"%.99999999999d", {7}), std::wstring(kMaxFieldWidth - 1, L'0') + L"7");
+    // 2^64 + 5 as a width: no wrap-around to 5.
+    EXPECT_EQ(FormatWith(L"%18446744073709551621d", {1}).size(), kMaxFieldWidth);
+    EXPECT_EQ(FormatWith(L"%-4096d|", {1}).size(), kMaxFieldWidth + 1);
+    EXPECT_EQ(FormatText(L"line %999999999d", {1}, 511).size(), 511u);
+    EXPECT_EQ(FormatInserts(L"%1!0999999999x!", {255}).size(), kMaxFieldWidth);
+}
+
 struct InsertCase {
     const wchar_t* format;
     std::vector<FormatArg> args;

@@ -476,13 +476,17 @@ public:
 };
 
 // Downloads scripted per attempt: each call takes the next Attempt (after the script: `otherwise`).
-// An attempt returns its HRESULT and, when createFile is set, creates the destination in the file fake.
+// An attempt returns its HRESULT and, when createFile is set, creates the destination in the file fake; the
+// report gives the announced length and the content's length as received.
 class FakeDownloader : public IDownloader {
 public:
     struct Attempt {
         uint32_t hr = 0;
         bool createFile = true;
         std::string content = "installer";
+        uint64_t announcedBytes = 0;  // 0: the server announced no length
+        bool stalled = false;
+        bool redirectLoop = false;
     };
     struct Call {
         std::wstring url;
@@ -496,7 +500,8 @@ public:
     Attempt otherwise{0x800C0008, false, ""};  // INET_E_DOWNLOAD_FAILURE, no file
     std::vector<Call> calls;
 
-    uint32_t Download(const std::wstring& url, const std::wstring& path, uintptr_t parentWindow) override
+    uint32_t Download(const std::wstring& url, const std::wstring& path, uintptr_t parentWindow,
+                      DownloadReport& report) override
     {
         calls.push_back({url, path, parentWindow});
         Attempt a = otherwise;
@@ -505,6 +510,10 @@ public:
             script.pop_front();
         }
         if (a.createFile) files_.AddFile(path, a.content);
+        report.announcedBytes = a.announcedBytes;
+        report.receivedBytes = a.createFile ? a.content.size() : 0;
+        report.stalled = a.stalled;
+        report.redirectLoop = a.redirectLoop;
         return a.hr;
     }
 

@@ -1,0 +1,54 @@
+// Fuzz target: the command-line parser. The input is the argument list after the program name, one
+// argument per line. Checks that every option comes from an argument and that every log line stays
+// within the log's buffer.
+#include <cstdlib>
+
+#include "FuzzInput.h"
+#include "app/CommandLineParser.h"
+#include "app/SetupRun.h"
+#include "support/FakeLogPlatform.h"
+
+namespace {
+
+bool FromSomeArgument(const std::wstring& value, const std::vector<std::wstring>& argv)
+{
+    if (value.empty()) return true;
+    for (const std::wstring& arg : argv) {
+        if (arg.find(value) != std::wstring::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    LogFixture log;
+    log.Initialize();
+    std::vector<std::wstring> argv = {L"Setup.exe"};
+    for (const std::string& line : fuzz::Lines(data, size)) argv.push_back(fuzz::Widen(line));
+
+    CMyCommandLineParser parser;
+    parser.ParseArguments(argv);
+    const SetupOptions& options = parser.Options();
+    IsUnattended(options);
+
+    const std::wstring* values[] = {&options.quietFlags, &options.customConfigFilesPath, &options.localRedistPath,
+                                    &options.addLocalFeatures, &options.removeFeatures};
+    for (const std::wstring* value : values) {
+        if (!FromSomeArgument(*value, argv)) std::abort();
+    }
+    // A property value never starts with the characters that separate it from its name.
+    const std::wstring* properties[] = {&options.customConfigFilesPath, &options.localRedistPath,
+                                        &options.addLocalFeatures, &options.removeFeatures};
+    for (const std::wstring* value : properties) {
+        if (!value->empty() && std::wstring(L" =\"").find((*value)[0]) != std::wstring::npos) std::abort();
+    }
+    // One line per argument at least, and no text beyond the 511 characters of LogFormat's buffer.
+    const std::vector<LogEntry> entries = log.Entries();
+    if (entries.size() < argv.size() - 1) std::abort();
+    for (const LogEntry& e : entries) {
+        if (e.text.size() > kLogFormatBuffer - 1) std::abort();
+    }
+    return 0;
+}
