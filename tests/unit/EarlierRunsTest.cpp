@@ -138,17 +138,19 @@ TEST(EarlierRuns, AStartLeavesARunningRunsFolderAloneAndRemovesADeadRunsFolder)
     files.temp = kTemp;
     FakeResources resources;
     FakeDownloader downloader{files};
+    FakeInstallerTrust trust{files};
+    CInstallerVerifier verifier{trust, PrerequisiteTrustPolicy{}};
     const std::wstring first = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000001}";
     const std::wstring second = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000002}";
     const std::wstring third = kTemp + L"KELVARO Setup {00000000-0000-0000-0000-000000000003}";
 
-    auto running = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+    auto running = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader, verifier);
     ASSERT_EQ(running->workFolder, first);
     EXPECT_TRUE(files.Has(first + L"\\Setup.running"));
     EXPECT_TRUE(files.locked.count(fake::Fold(first + L"\\Setup.running"))) << "held while the run lives";
 
     // A second start while the first runs: the first's folder stays. The second ends normally and removes its own.
-    auto other = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+    auto other = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader, verifier);
     EXPECT_EQ(other->workFolder, second);
     other.reset();
     EXPECT_TRUE(files.HasFolder(first));
@@ -156,7 +158,7 @@ TEST(EarlierRuns, AStartLeavesARunningRunsFolderAloneAndRemovesADeadRunsFolder)
 
     // The first dies: its process's handles close, nothing else happens. The next start removes its folder.
     files.locked.erase(fake::Fold(first + L"\\Setup.running"));
-    auto next = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader);
+    auto next = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader, verifier);
     EXPECT_FALSE(files.HasFolder(first));
     EXPECT_EQ(next->workFolder, third);
     const std::vector<std::string> expected = {
