@@ -391,7 +391,8 @@ int Run(const std::vector<std::wstring>& args)
         return AddRootCertificate(args[1]);
     } else if (command == L"download" && args.size() == 3) {
         Win32Downloader downloader;
-        Print("Download: " + Hex(downloader.Download(args[1], args[2], 0)));
+        DownloadReport report;
+        Print("Download: " + Hex(downloader.Download(args[1], args[2], 0, report)));
     } else if (command == L"find-process" && args.size() == 2) {
         uint32_t id = 0;
         const std::string name = ToUtf8(args[1]);
