@@ -24,7 +24,7 @@ test_earlier_runs_a_run_that_is_going_keeps_its_working_folder() {
     new_prefix
     stage_setup
     mkdir -p "$TEST_DIR/media/redist"
-    cp "$TOOLS_DIR/holdinstaller.exe" "$TEST_DIR/media/redist/$ER_DOTNET"
+    provide_signed_standin "$TEST_DIR/media/redist" "$ER_DOTNET" holdinstaller
     (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit-first.txt") &
     local first=$!
     er_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
