@@ -7,9 +7,10 @@ RB_UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
 rb_calls() { cat "$WINEPREFIX/drive_c/prereq-calls.log" 2>/dev/null | tr -d '\r'; }
 
+# Signed, so that the signature rule of the test build lets it run.
 rb_provide_dotnet() {
     mkdir -p "$TEST_DIR/media/redist"
-    cp "$TOOLS_DIR/fakeinstaller.exe" "$TEST_DIR/media/redist/$RB_DOTNET_EXE"
+    provide_signed_standin "$TEST_DIR/media/redist" "$RB_DOTNET_EXE"
 }
 
 # Nothing the run extracted or downloaded may stay in the temporary folder, loose or in a working folder.

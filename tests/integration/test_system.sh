@@ -170,7 +170,8 @@ LINES
         "$(printf '%s\n' 'FindUninstallEntryVersion: 1 version=0x04010000 text=4.1.0' 'log: CInstallController|EDOCPRINTPRO')" \
         "eDocPrintPro version"
     assert_text "$(probe uninstall-version 'eDocPrintPro PDF/A')" \
-        "$(printf '%s\n' 'FindUninstallEntryVersion: 0 version=0x00000000 text=0.0.0' 'log: CInstallController|eDocPrintPro PDF/A')" \
+        "$(printf '%s\n' 'FindUninstallEntryVersion: 0 version=0x00000000 text=0.0.0' 'log: CInstallController|eDocPrintPro PDF/A' \
+            'log: CInstallController|Version of eDocPrintPro PDF/A is not a 32-bit number (type 1, 12 bytes): taken as 0')" \
         "version of the wrong type"
 
     assert_text "$(probe ghostscript 9.50)" \
