@@ -10,7 +10,7 @@ namespace {
 
 const wchar_t* const kTag = L"BootStrapper";
 
-void RunSequence(CInstallController& controller, InstallMode mode)
+void RunSequence(CInstallController& controller, InstallMode mode, IProgressDisplay* progress)
 {
     controller.SetInstallMode(mode);
     if (mode == UnInstallExistingProduct) {
@@ -22,13 +22,16 @@ void RunSequence(CInstallController& controller, InstallMode mode)
         else if (mode == ModifyExistingProduct) controller.EnqueueModifyProduct();
         else controller.EnqueueInstallProduct();
     }
+    if (progress) progress->Show(controller);
     controller.RunInstallActions();
+    if (progress) progress->Close();
 }
 
 // Decides and runs an unattended request. Returns the exit code; lastLine is the refusal text when refused.
 uint32_t UnattendedDecision(CInstallController& controller, const SetupOptions& options, bool featureListsGiven,
-                            std::wstring& lastLine)
+                            std::wstring& lastLine, IProgressDisplay* progress)
 {
+    if (!ShowsPassiveProgress(options)) progress = nullptr;
     LogMessage(kTag, L"Unattended setup");
     controller.runAfterInstall = options.runAfterSetup;
     controller.noRestart = options.noReboot;
@@ -46,19 +49,19 @@ uint32_t UnattendedDecision(CInstallController& controller, const SetupOptions& 
             return kExitNothingInstalled;
         }
         LogMessage(kTag, L"Uninstall requested");
-        RunSequence(controller, UnInstallExistingProduct);
+        RunSequence(controller, UnInstallExistingProduct, progress);
     } else if (state == HigherVersionInstalled) {
         lastLine = L"Install requested, downgrade not supported";
         return kExitDowngradeRefused;
     } else if (state == SameVersionInstalled && featureListsGiven) {
         LogMessage(kTag, L"Modify requested");
-        RunSequence(controller, ModifyExistingProduct);
+        RunSequence(controller, ModifyExistingProduct, progress);
     } else if (state == SameVersionInstalled) {
         LogMessage(kTag, L"Repair");
-        RunSequence(controller, RepairExistingProduct);
+        RunSequence(controller, RepairExistingProduct, progress);
     } else {
         LogMessage(kTag, L"Install requested");
-        RunSequence(controller, InstallNewProduct);
+        RunSequence(controller, InstallNewProduct, progress);
     }
     return QueueExitCode(controller);
 }
@@ -100,6 +103,11 @@ bool CheckCommandLineValues(const SetupOptions& options, std::wstring& addLocal,
     return false;
 }
 
+bool ShowsPassiveProgress(const SetupOptions& options)
+{
+    return options.passive && !options.quiet && options.quietFlags.empty();
+}
+
 bool IsUnattended(const SetupOptions& options)
 {
     return !options.addLocalFeatures.empty() || !options.removeFeatures.empty() || options.install ||
@@ -107,7 +115,7 @@ bool IsUnattended(const SetupOptions& options)
 }
 
 uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
-                  IWizardRun* wizard)
+                  IWizardRun* wizard, IProgressDisplay* progress)
 {
     // Values that would reach a command line are checked before anything is extracted, run or installed.
     std::wstring addLocal, remove, refused;
@@ -149,7 +157,8 @@ uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const s
         if (featureListsGiven) controller->SetFeatureLists(addLocal, remove);
         controller->runAfterInstall = true;
 
-        if (IsUnattended(options)) exitCode = UnattendedDecision(*controller, options, featureListsGiven, lastLine);
+        if (IsUnattended(options))
+            exitCode = UnattendedDecision(*controller, options, featureListsGiven, lastLine, progress);
         else if (wizard) exitCode = wizard->Run(*controller);
     }
 

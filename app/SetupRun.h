@@ -27,6 +27,20 @@ public:
     virtual void ShowSetupError(uint32_t error) = 0;
 };
 
+// The progress window of a /passive run: the product's name, the current job description and a marquee bar, with
+// no buttons and no input. Shown while the actions of an unattended run run on the calling thread.
+class IProgressDisplay {
+public:
+    virtual ~IProgressDisplay() = default;
+    // Shows the window for the controller's actions (it reads CurrentJobDescription itself) and returns at once.
+    virtual void Show(CInstallController& controller) = 0;
+    // Closes the window; returns when it is gone. Does nothing when it is not shown.
+    virtual void Close() = 0;
+};
+
+// Whether an unattended run shows the progress window: /passive without /quiet, /q or another q-switch.
+bool ShowsPassiveProgress(const SetupOptions& options);
+
 // The log line of an install state: "Not installed" (also for an unreadable package), "Lower version installed",
 // "Same version installed", "Higher version installed".
 const wchar_t* InstallStateLine(InstallState state);
@@ -35,9 +49,10 @@ const wchar_t* InstallStateLine(InstallState state);
 // for a reboot, else 0.
 uint32_t QueueExitCode(const CInstallController& controller);
 
-// Performs the whole setup run; wizard may be null (a run that is not unattended then only ends).
+// Performs the whole setup run; wizard may be null (a run that is not unattended then only ends), and so may
+// progress (a /passive run then shows nothing).
 uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
-                  IWizardRun* wizard);
+                  IWizardRun* wizard, IProgressDisplay* progress = nullptr);
 
 // Whether the options ask for a run without the wizard.
 bool IsUnattended(const SetupOptions& options);
