@@ -19,4 +19,6 @@ public:
     virtual std::vector<std::wstring> Arguments() = 0;
     // Full path of the running executable.
     virtual std::wstring ModulePath() = 0;
+    // A path given on the command line made full: a relative one is taken from the current folder.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
 };

@@ -52,13 +52,17 @@ std::wstring RestartArguments(const std::vector<std::wstring>& arguments)
 
 bool CBootStrapperApp::StartUp()
 {
-    LogInitialize(L"Setup");
+    // "/log <file>" is looked for before the first line, so that every line of the run goes there.
+    const std::vector<std::wstring> arguments = system_.Arguments();
+    std::wstring whyNotLogFile;
+    const std::wstring logFile = FindLogFileArgument(arguments);
+    if (logFile.empty() || !LogInitializeFile(system_.FullPath(logFile), whyNotLogFile)) LogInitialize(L"Setup");
+    if (!whyNotLogFile.empty()) LogMessage(kTag, whyNotLogFile);
     LogMessage(kTag, L"-----------------------------");
     LogFormat(kTag, L"Setup v%s", kBootstrapperVersion);
 
     system_.InitializeOle();
     system_.InitializeCommonControls();
-    const std::vector<std::wstring> arguments = system_.Arguments();
     // A run that Windows restarts must do what this one was asked to do: an unattended run stays unattended.
     if (const uint32_t error = system_.RegisterForRestart(RestartArguments(arguments)); error != 0) {
         LogFormat(kTag, L"Restart registration failed. Error: 0x%x", error);
@@ -67,6 +71,11 @@ bool CBootStrapperApp::StartUp()
     CMyCommandLineParser parser;
     parser.ParseArguments(arguments);
     options_ = parser.Options();
+    // The folders of /extract and /layout are taken from the current folder, as the log file is.
+    for (std::wstring SetupOptions::*path : {&SetupOptions::logFile, &SetupOptions::extractFolder,
+                                              &SetupOptions::layoutFolder}) {
+        if (!(options_.*path).empty()) options_.*path = system_.FullPath(options_.*path);
+    }
 
     executablePath_ = system_.ModulePath();
     executableFolder_ = FolderOfPath(executablePath_);

@@ -18,18 +18,122 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b)
     return true;
 }
 
+struct Switch {
+    const wchar_t* word;
+    bool SetupOptions::*field;
+    const wchar_t* logText;
+};
+
+const Switch kSwitches[] = {
+    {L"clean", &SetupOptions::clean, L"clean"},
+    {L"i", &SetupOptions::install, L"install"},
+    {L"x", &SetupOptions::uninstall, L"uninstall"},
+    {L"runaftersetup", &SetupOptions::runAfterSetup, L"runaftersetup"},
+    {L"removeLegacyGS", &SetupOptions::removeLegacyGS, L"removeLegacyGS"},
+    {L"noreboot", &SetupOptions::noReboot, L"noreboot"},
+    {L"passive", &SetupOptions::passive, L"passive"},
+    {L"quiet", &SetupOptions::quiet, L"quiet"},
+    {L"q", &SetupOptions::quiet, L"quiet"},
+    {L"?", &SetupOptions::showUsage, L"usage"},
+    {L"h", &SetupOptions::showUsage, L"usage"},
+    {L"help", &SetupOptions::showUsage, L"usage"},
+};
+
+// Switches whose value is the next argument.
+struct PathSwitch {
+    const wchar_t* word;
+    std::wstring SetupOptions::*field;
+    const wchar_t* logFormat;
+};
+
+const PathSwitch kPathSwitches[] = {
+    {L"log", &SetupOptions::logFile, L"Log file: %s"},
+    {L"extract", &SetupOptions::extractFolder, L"Extract folder: %s"},
+    {L"layout", &SetupOptions::layoutFolder, L"Layout folder: %s"},
+};
+
+struct Property {
+    const wchar_t* name;
+    std::wstring SetupOptions::*field;
+    const wchar_t* logFormat;
+};
+
+const Property kProperties[] = {
+    {L"CUSTOMCONFIGFILES", &SetupOptions::customConfigFilesPath, L"Custom config files path: %s"},
+    {L"REDISTDIR", &SetupOptions::localRedistPath, L"Local redist path: %s"},
+    {L"ADDLOCAL", &SetupOptions::addLocalFeatures, L"AddLocalFeatures: %s"},
+    {L"REMOVE", &SetupOptions::removeFeatures, L"RemoveFeatures: %s"},
+};
+
+// The argument after a path switch is its path unless it is empty or another switch: "/log /x" names no file.
+bool IsPathArgument(const std::wstring& argument) { return !argument.empty() && argument[0] != L'/'; }
+
+// The path switch an argument is (with its leading "/" or "-"), or null.
+const PathSwitch* FindPathSwitch(const std::wstring& argument)
+{
+    if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return nullptr;
+    const std::wstring word = argument.substr(1);
+    for (const PathSwitch& s : kPathSwitches) {
+        if (EqualsIgnoringAsciiCase(word, s.word)) return &s;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+std::vector<std::wstring> CommandLineSwitchWords()
+{
+    std::vector<std::wstring> words;
+    for (const Switch& s : kSwitches) words.emplace_back(s.word);
+    for (const PathSwitch& s : kPathSwitches) words.emplace_back(s.word);
+    return words;
+}
+
+std::vector<std::wstring> CommandLinePropertyNames()
+{
+    std::vector<std::wstring> names;
+    for (const Property& p : kProperties) names.emplace_back(p.name);
+    return names;
+}
+
+std::wstring FindLogFileArgument(const std::vector<std::wstring>& argv)
+{
+    std::wstring logFile;
+    for (size_t i = 1; i < argv.size(); ++i) {
+        const PathSwitch* s = FindPathSwitch(argv[i]);
+        if (!s || i + 1 >= argv.size() || !IsPathArgument(argv[i + 1])) continue;
+        if (s->field == &SetupOptions::logFile) logFile = argv[i + 1];
+        ++i;  // the path is no argument of its own
+    }
+    return logFile;
+}
 
 void CMyCommandLineParser::ParseArguments(const std::vector<std::wstring>& argv)
 {
     for (size_t i = 1; i < argv.size(); ++i) {
         std::wstring param = argv[i];
+        if (pathField_) {
+            std::wstring SetupOptions::*field = pathField_;
+            pathField_ = nullptr;
+            if (IsPathArgument(param)) {
+                this->*field = param;
+                for (const PathSwitch& s : kPathSwitches) {
+                    if (s.field == field) LogFormat(kTag, s.logFormat, param);
+                }
+                continue;
+            }
+            switchWithoutPath = L"/" + pathSwitch_;
+        }
         bool flag = false;
         if (!param.empty() && (param[0] == L'/' || param[0] == L'-')) {
             flag = true;
             param.erase(0, 1);
         }
         ParseArgument(param, flag, i + 1 == argv.size());
+    }
+    if (pathField_) {
+        pathField_ = nullptr;
+        switchWithoutPath = L"/" + pathSwitch_;
     }
 }
 
@@ -38,26 +142,18 @@ void CMyCommandLineParser::ParseArgument(const std::wstring& param, bool bFlag, 
     LogFormat(kTag, L"bFlag: %d, bLast: %d, param: %s", bFlag ? 1 : 0, bLast ? 1 : 0, param);
 
     if (bFlag) {
-        struct Switch {
-            const wchar_t* word;
-            bool SetupOptions::*field;
-            const wchar_t* logText;
-        };
-        static const Switch kSwitches[] = {
-            {L"clean", &SetupOptions::clean, L"clean"},
-            {L"i", &SetupOptions::install, L"install"},
-            {L"x", &SetupOptions::uninstall, L"uninstall"},
-            {L"runaftersetup", &SetupOptions::runAfterSetup, L"runaftersetup"},
-            {L"removeLegacyGS", &SetupOptions::removeLegacyGS, L"removeLegacyGS"},
-            {L"noreboot", &SetupOptions::noReboot, L"noreboot"},
-            {L"passive", &SetupOptions::passive, L"passive"},
-            {L"quiet", &SetupOptions::quiet, L"quiet"},
-            {L"q", &SetupOptions::quiet, L"quiet"},
-        };
         for (const Switch& s : kSwitches) {
             if (EqualsIgnoringAsciiCase(param, s.word)) {
                 this->*(s.field) = true;
                 LogMessage(kTag, s.logText);
+                return;
+            }
+        }
+        for (const PathSwitch& s : kPathSwitches) {
+            if (EqualsIgnoringAsciiCase(param, s.word)) {
+                // The next argument is the path; ParseArguments hands it over.
+                pathField_ = s.field;
+                pathSwitch_ = s.word;
                 return;
             }
         }
@@ -68,17 +164,6 @@ void CMyCommandLineParser::ParseArgument(const std::wstring& param, bool bFlag, 
         return;
     }
 
-    struct Property {
-        const wchar_t* name;
-        std::wstring SetupOptions::*field;
-        const wchar_t* logFormat;
-    };
-    static const Property kProperties[] = {
-        {L"CUSTOMCONFIGFILES", &SetupOptions::customConfigFilesPath, L"Custom config files path: %s"},
-        {L"REDISTDIR", &SetupOptions::localRedistPath, L"Local redist path: %s"},
-        {L"ADDLOCAL", &SetupOptions::addLocalFeatures, L"AddLocalFeatures: %s"},
-        {L"REMOVE", &SetupOptions::removeFeatures, L"RemoveFeatures: %s"},
-    };
     for (const Property& p : kProperties) {
         std::wstring value;
         if (MatchProperty(param, p.name, value)) {

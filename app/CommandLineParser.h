@@ -16,7 +16,21 @@ public:
     void ParseArgument(const std::wstring& param, bool bFlag, bool bLast);
 
     const SetupOptions& Options() const { return *this; }
+
+private:
+    // The field that takes the next argument as its path, after "/log", "/extract" or "/layout".
+    std::wstring SetupOptions::*pathField_ = nullptr;
+    std::wstring pathSwitch_;
 };
+
+// The switch words the parser knows, in the order of comparison, without their slash.
+std::vector<std::wstring> CommandLineSwitchWords();
+// The property names the parser knows, in capitals.
+std::vector<std::wstring> CommandLinePropertyNames();
+
+// The value of "/log <file>" in the arguments (argument 0 is the program), found before the log is opened so
+// that every line of the run goes there; empty when there is none. The last "/log" counts, as in the parser.
+std::wstring FindLogFileArgument(const std::vector<std::wstring>& argv);
 
 // Whether param is the installer-style property `name` (given in capitals, matched as a prefix
 // ignoring the case of a-z), and its value with leading blanks, '=' and quotes removed and blanks and

@@ -17,4 +17,11 @@ struct SetupOptions {
     std::wstring localRedistPath;        // REDISTDIR=
     std::wstring addLocalFeatures;       // ADDLOCAL=
     std::wstring removeFeatures;         // REMOVE=
+    // Administrators' switches. The three with a path take it from the next argument.
+    bool showUsage = false;              // "?", "h", "help": the usage text, nothing else
+    std::wstring logFile;                // "log <file>": every line goes to that file
+    std::wstring extractFolder;          // "extract <folder>": the packages and the clean-up tool, nothing else
+    std::wstring layoutFolder;           // "layout <folder>": Setup.exe and every prerequisite installer
+    // A switch of the three above given without its path ("/log" as the last argument): the run is refused.
+    std::wstring switchWithoutPath;
 };

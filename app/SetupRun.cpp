@@ -115,8 +115,35 @@ bool IsUnattended(const SetupOptions& options)
 }
 
 uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
-                  IWizardRun* wizard, IProgressDisplay* progress)
+                  IWizardRun* wizard, IProgressDisplay* progress, IAdminHost* admin)
 {
+    // The administrators' runs come before everything else and do nothing else: the usage text, then a switch
+    // without its path, then /extract, then /layout.
+    if (options.showUsage) {
+        const uint32_t code = admin ? RunShowUsage(services, *admin) : kExitSuccess;
+        LogMessage(kTag, L"Done");
+        return code;
+    }
+    if (!options.switchWithoutPath.empty()) {
+        LogFormat(kTag, L"Invalid command line: %s", options.switchWithoutPath);
+        return kErrorInvalidCommandLine;
+    }
+    if (!options.extractFolder.empty() || !options.layoutFolder.empty()) {
+        uint32_t code = kExitSuccess;
+        if (!options.extractFolder.empty()) {
+            code = RunExtract(services, options.extractFolder);
+        } else if (!IsValidQuotedFolder(options.localRedistPath)) {
+            LogFormat(kTag, L"Invalid command line: REDISTDIR=%s", options.localRedistPath);
+            return kErrorInvalidCommandLine;
+        } else {
+            const std::wstring redist =
+                options.localRedistPath.empty() ? executableFolder + L"redist" : options.localRedistPath;
+            code = admin ? RunLayout(services, *admin, options.layoutFolder, redist) : kEFail;
+        }
+        LogMessage(kTag, code == kExitSuccess ? std::wstring(L"Done") : FormatText(L"Setup failed: %x", {code}));
+        return code;
+    }
+
     // Values that would reach a command line are checked before anything is extracted, run or installed.
     std::wstring addLocal, remove, refused;
     if (!options.clean && !CheckCommandLineValues(options, addLocal, remove, refused)) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/AdminRuns.h"
 #include "app/SetupOptions.h"
 #include "engine/CommandLineValues.h"
 #include "engine/InstallController.h"
@@ -50,9 +51,10 @@ const wchar_t* InstallStateLine(InstallState state);
 uint32_t QueueExitCode(const CInstallController& controller);
 
 // Performs the whole setup run; wizard may be null (a run that is not unattended then only ends), and so may
-// progress (a /passive run then shows nothing).
+// progress (a /passive run then shows nothing) and admin (the usage text is then not shown, and /layout copies
+// no Setup.exe).
 uint32_t RunSetup(EngineServices& services, const SetupOptions& options, const std::wstring& executableFolder,
-                  IWizardRun* wizard, IProgressDisplay* progress = nullptr);
+                  IWizardRun* wizard, IProgressDisplay* progress = nullptr, IAdminHost* admin = nullptr);
 
 // Whether the options ask for a run without the wizard.
 bool IsUnattended(const SetupOptions& options);

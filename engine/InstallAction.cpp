@@ -171,8 +171,10 @@ uint32_t CInstallAction::RunMsiExec(const std::wstring& target, const std::wstri
     }
 
     // msiexec writes its log with full rights: through a link in the log folder's place, or into a file that is
-    // a link, it would write anywhere. Then the log goes into the run's own working folder instead.
-    std::wstring logFolder = CreateLogFolder(files, L"Setup");
+    // a link, it would write anywhere. Then the log goes into the run's own working folder instead. A log file of
+    // the administrator's choice takes the msiexec logs beside it.
+    std::wstring logFolder = LogChosenFolder();
+    if (logFolder.empty()) logFolder = CreateLogFolder(files, L"Setup");
     if (logFolder.empty() || !files.IsMissingOrPlainFile(logFolder + L"\\" + logFileName)) {
         logFolder = extractor->workFolder;
     }

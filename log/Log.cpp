@@ -15,6 +15,7 @@ struct LogState {
     IClock* clock = nullptr;
     std::wstring logFilePath;
     std::wstring backupFolder;
+    std::wstring chosenFolder;
     LocalTime lastLine;
     bool checkPending = true;
     bool stampAfterMove = false;
@@ -92,6 +93,36 @@ void LogInitialize(const std::wstring& name)
     s.initialised = true;
 }
 
+bool LogInitializeFile(const std::wstring& path, std::wstring& whyNot)
+{
+    LogState& s = State();
+    std::lock_guard<std::recursive_mutex> guard(s.lock);
+    if (s.initialised || !s.files || !s.clock) return false;
+    const size_t slash = path.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    if (slash == std::wstring::npos || slash + 1 == path.size() || !OpenFolderPath(*s.files, folder)) {
+        whyNot = FormatText(L"Log file not used, its folder cannot be created or is a link: %s", {path},
+                            kLogFormatBuffer - 1);
+        return false;
+    }
+    if (!s.files->Append(path, std::string())) {
+        whyNot = FormatText(L"Log file not used, it cannot be written: %s", {path}, kLogFormatBuffer - 1);
+        return false;
+    }
+    s.logFilePath = path;
+    s.chosenFolder = folder;
+    s.backupFolder.clear();
+    s.initialised = true;
+    return true;
+}
+
+std::wstring LogChosenFolder()
+{
+    LogState& s = State();
+    std::lock_guard<std::recursive_mutex> guard(s.lock);
+    return s.chosenFolder;
+}
+
 void LogMessage(const std::wstring& tag, const std::wstring& text)
 {
     LogState& s = State();
@@ -101,7 +132,8 @@ void LogMessage(const std::wstring& tag, const std::wstring& text)
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     if (s.logFilePath.empty()) return;
     // Nothing is moved into, or deleted from, a backup folder that is not safe to use.
-    if (RotateLogIfNewDay(s, now) && s.files->OpenFolderSafely(s.backupFolder, true)) {
+    // A file of the administrator's choice is only appended to.
+    if (!s.backupFolder.empty() && RotateLogIfNewDay(s, now) && s.files->OpenFolderSafely(s.backupFolder, true)) {
         const std::wstring backup = s.backupFolder + FormatText(L"\\%04d%02d%02d.log", {now.year, now.month, now.day});
         if (s.files->Move(s.logFilePath, backup)) s.stampAfterMove = s.tellObserver = true;
         PruneLogBackups(s);
@@ -143,6 +175,7 @@ void LogResetForTesting()
     s.initialised = false;
     s.logFilePath.clear();
     s.backupFolder.clear();
+    s.chosenFolder.clear();
     s.lastLine = LocalTime();
     s.checkPending = true;
     s.stampAfterMove = false;

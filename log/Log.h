@@ -50,6 +50,45 @@ std::wstring CreateLogFolder(Files& files, const std::wstring& name)
     return folder;
 }
 
+// Opens every folder of `folder` from its root down ("C:\a" then "C:\a\b"; "\\server\share" is the root of a UNC
+// path), creating missing ones, each without following links and held open by the process. False when one of them
+// is a link, is not a folder or cannot be created, and for a relative path. Files: anything with
+// OpenFolderSafely(path, create).
+template <class Files>
+bool OpenFolderPath(Files& files, const std::wstring& folder)
+{
+    size_t start = 0;
+    if (folder.size() >= 2 && folder[1] == L':') {
+        if (folder.size() > 2 && folder[2] != L'\\') return false;  // "C:a" is relative to the drive's current folder
+        start = 3;
+    } else if (folder.rfind(L"\\\\", 0) == 0) {
+        const size_t server = folder.find(L'\\', 2);
+        if (server == std::wstring::npos) return false;
+        const size_t share = folder.find(L'\\', server + 1);
+        if (share == std::wstring::npos) return true;  // the share itself
+        start = share + 1;
+    } else {
+        return false;
+    }
+    size_t end = start;
+    while (end < folder.size()) {
+        size_t next = folder.find(L'\\', end);
+        if (next == std::wstring::npos) next = folder.size();
+        if (next > end && !files.OpenFolderSafely(folder.substr(0, next), true)) return false;
+        end = next + 1;
+    }
+    return true;
+}
+
+// Makes a file of the administrator's choice (a full path) the log instead of the usual Setup.log: lines are
+// appended to it, without daily backups. Its folders are created and held as OpenFolderPath does. False, with the
+// reason as a log line in `whyNot`, when the folder or the file cannot be used; the log is then not initialised.
+bool LogInitializeFile(const std::wstring& path, std::wstring& whyNot);
+
+// The folder of the file given to LogInitializeFile (without a trailing backslash); empty when the log is in its
+// usual place.
+std::wstring LogChosenFolder();
+
 // Writes one line: "MM-DD hh:mm:ss", a blank, the tag padded to 20 characters, a blank, the text.
 // Does nothing before LogInitialize. Never fails its caller; a line that cannot be written is lost.
 void LogMessage(const std::wstring& tag, const std::wstring& text);

@@ -101,5 +101,6 @@
 #define IDS_DOWNLOAD_FAILED_FAX      175 /* link markup: %s Ghostscript address, %s eDocPrintPro address, %s detail */
 #define IDS_DOWNLOAD_FAILED_DOTNET   176 /* link markup: %s address, %s link text, %s detail */
 #define IDS_SETUP_FILES_FAILED       177 /* message box: %s system text, %d code, %x code */
+#define IDS_USAGE                    178 /* the usage text of /? (console or message box) */
 
 #endif /* KELVARO_SETUP_RESOURCE_H */

@@ -38,6 +38,9 @@ public:
     // The bytes are written from where they are (a mapped resource), never copied. Returns 0, or the Windows
     // error; a file that was not written completely is deleted again.
     virtual uint32_t WriteNewFile(const std::wstring& path, const void* data, size_t size) = 0;
+    // Copies a file to a new name (never over an existing one: kErrorFileExists). Returns 0, or the Windows error;
+    // a copy that was not completed is deleted again.
+    virtual uint32_t CopyNewFile(const std::wstring& from, const std::wstring& to) = 0;
     // Whether a file may be written by name: it does not exist, or it is a plain file (no link of any kind, no
     // second name) that is not a folder.
     virtual bool IsMissingOrPlainFile(const std::wstring& path) = 0;

@@ -3,6 +3,7 @@
 
 #include "app/BootStrapperApp.h"
 #include "app/SetupRun.h"
+#include "app/win32/Win32AdminHost.h"
 #include "app/win32/Win32AppSystem.h"
 #include "app/win32/Win32CrashHandler.h"
 #include "app/win32/Win32WizardRun.h"
@@ -49,8 +50,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     Win32AppSystem system;
     Win32WizardRun wizard(engine);
-    CBootStrapperApp app(system, [&engine, &wizard](const SetupOptions& options, const std::wstring& folder) {
-        return RunSetup(engine, options, folder, &wizard);
+    Win32AdminHost admin;
+    CBootStrapperApp app(system, [&engine, &wizard, &admin](const SetupOptions& options, const std::wstring& folder) {
+        return RunSetup(engine, options, folder, &wizard, nullptr, &admin);
     });
     app.StartUp();
     return static_cast<int>(app.ShutDown());

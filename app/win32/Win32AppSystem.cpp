@@ -38,3 +38,14 @@ std::wstring Win32AppSystem::ModulePath()
     DWORD length = GetModuleFileNameW(nullptr, buffer, 520);
     return std::wstring(buffer, length < 520 ? length : 519);
 }
+
+std::wstring Win32AppSystem::FullPath(const std::wstring& path)
+{
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}

@@ -10,4 +10,5 @@ public:
     uint32_t RegisterForRestart(const std::wstring& arguments) override;
     std::vector<std::wstring> Arguments() override;
     std::wstring ModulePath() override;
+    std::wstring FullPath(const std::wstring& path) override;
 };

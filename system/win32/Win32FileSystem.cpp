@@ -64,6 +64,15 @@ uint32_t Win32FileSystem::WriteNewFile(const std::wstring& path, const void* dat
     return error;
 }
 
+uint32_t Win32FileSystem::CopyNewFile(const std::wstring& from, const std::wstring& to)
+{
+    if (CopyFileW(from.c_str(), to.c_str(), TRUE)) return 0;
+    const DWORD error = GetLastError();
+    // Anything but a name that was taken is a copy this call began: what it holds is of no use.
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileW(to.c_str());
+    return error;
+}
+
 bool Win32FileSystem::IsMissingOrPlainFile(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());

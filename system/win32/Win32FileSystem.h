@@ -12,6 +12,7 @@ public:
     uint32_t CreatePrivateFolder(const std::wstring& path) override;
     std::wstring NewGuid() override;
     uint32_t WriteNewFile(const std::wstring& path, const void* data, size_t size) override;
+    uint32_t CopyNewFile(const std::wstring& from, const std::wstring& to) override;
     bool IsMissingOrPlainFile(const std::wstring& path) override;
     bool DeleteFile(const std::wstring& path) override;
     bool RemoveTree(const std::wstring& path) override;

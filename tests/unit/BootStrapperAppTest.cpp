@@ -32,6 +32,11 @@ public:
         calls.push_back("module");
         return modulePath;
     }
+    // Relative paths are taken from C:\Work.
+    std::wstring FullPath(const std::wstring& path) override
+    {
+        return path.size() > 1 && (path[1] == L':' || path[0] == L'\\') ? path : L"C:\\Work\\" + path;
+    }
 };
 
 TEST(BootStrapperApp, BannerComesFirstThenTheArguments)
@@ -51,7 +56,7 @@ TEST(BootStrapperApp, BannerComesFirstThenTheArguments)
         {"", "CommandLineParser", "AddLocalFeatures: FeatureFax"},
     };
     EXPECT_EQ(log.Entries(), expected);
-    const std::vector<std::string> order = {"ole", "commctrl", "arguments", "restart", "module"};
+    const std::vector<std::string> order = {"arguments", "ole", "commctrl", "restart", "module"};
     EXPECT_EQ(system.calls, order);
     EXPECT_EQ(system.restartArguments, std::vector<std::wstring>({L"/passive ADDLOCAL=FeatureFax"}));
     EXPECT_TRUE(app.Options().passive);
@@ -158,3 +163,36 @@ TEST(BootStrapperApp, ExecutableFolderKeepsItsTrailingBackslash)
 }
 
 }  // namespace
+
+TEST(BootStrapperApp, EveryLineGoesToTheLogFileGivenWithLog)
+{
+    {
+        LogFixture log;
+        RecordingAppSystem system;
+        system.args = {L"C:\\Media\\Setup.exe", L"/x", L"/log", L"logs\\kelvaro setup.log", L"/extract", L"out"};
+        CBootStrapperApp app(system, nullptr);
+        app.StartUp();
+        EXPECT_EQ(LogFilePath(), L"C:\\Work\\logs\\kelvaro setup.log") << "taken from the current folder";
+        const std::vector<LogEntry> entries = log.Entries();
+        ASSERT_GE(entries.size(), 2u);
+        EXPECT_EQ(entries[0].text, "-----------------------------");
+        EXPECT_EQ(entries[1].text, "Setup v6.7.3.319");
+        EXPECT_EQ(app.Options().logFile, L"C:\\Work\\logs\\kelvaro setup.log");
+        EXPECT_EQ(app.Options().extractFolder, L"C:\\Work\\out");
+    }
+    {
+        // A folder that is a link: the usual log, whose first line says why.
+        LogFixture log;
+        log.files.links.insert(L"D:\\logs");
+        RecordingAppSystem system;
+        system.args = {L"C:\\Media\\Setup.exe", L"/log", L"D:\\logs\\s.log"};
+        CBootStrapperApp app(system, nullptr);
+        app.StartUp();
+        EXPECT_EQ(LogFilePath(), log.files.temp + L"KELVARO GmbH\\Setup\\logs\\Setup.log");
+        const std::vector<LogEntry> entries = log.Entries();
+        ASSERT_GE(entries.size(), 3u);
+        EXPECT_EQ(entries[0].tag + "|" + entries[0].text,
+                  "BootStrapper|Log file not used, its folder cannot be created or is a link: D:\\logs\\s.log");
+        EXPECT_EQ(entries[1].text, "-----------------------------");
+    }
+}

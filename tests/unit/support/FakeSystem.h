@@ -280,6 +280,7 @@ public:
     std::set<std::wstring> locked;           // folded paths held open without write or delete sharing
     std::vector<WriteCall> writeCalls;
     std::vector<std::wstring> deleteCalls;   // every DeleteFile, successful or not
+    std::vector<std::wstring> copyCalls;     // every CopyNewFile, as "from -> to"
     std::vector<std::wstring> privateFolders;   // every CreatePrivateFolder, in order
     std::vector<std::wstring> openedFolders;    // every OpenFolderSafely, in order
     std::vector<std::wstring> removedTrees;     // every RemoveTree, in order
@@ -351,6 +352,18 @@ public:
         const std::wstring parent = path.substr(0, path.rfind(L'\\'));
         if (!folders.count(fake::Fold(parent))) return 3;  // ERROR_PATH_NOT_FOUND
         AddFile(path, size ? std::string(static_cast<const char*>(data), size) : std::string());
+        return 0;
+    }
+    uint32_t CopyNewFile(const std::wstring& from, const std::wstring& to) override
+    {
+        copyCalls.push_back(from + L" -> " + to);
+        auto failure = failWrite.find(to);
+        if (failure != failWrite.end()) return failure->second;
+        if (!Has(from)) return 2;  // ERROR_FILE_NOT_FOUND
+        if (Has(to)) return kErrorFileExists;
+        const std::wstring parent = to.substr(0, to.rfind(L'\\'));
+        if (!folders.count(fake::Fold(parent))) return 3;  // ERROR_PATH_NOT_FOUND
+        AddFile(to, Content(from));
         return 0;
     }
     bool IsMissingOrPlainFile(const std::wstring& path) override
