@@ -9,7 +9,9 @@ namespace {
 // Setup.exe, a GUI program, was not started from a console.
 bool WriteToParentConsole(const std::wstring& text)
 {
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+    // ERROR_ACCESS_DENIED: the process has a console already (Wine hands a GUI child its parent's console).
+    const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+    if (!attached && GetLastError() != ERROR_ACCESS_DENIED) return false;
     const std::wstring lines = L"\r\n" + text + L"\r\n";
     bool written = false;
     // Output redirected to a file or pipe ("Setup.exe /? > usage.txt") is written in the console's code page.
@@ -34,7 +36,7 @@ bool WriteToParentConsole(const std::wstring& text)
             CloseHandle(console);
         }
     }
-    FreeConsole();
+    if (attached) FreeConsole();
     return written;
 }
 
