@@ -16,7 +16,7 @@
 #                through a null pointer, of the first return address on the stack
 #   crash        Setup.exe ended with an exception anywhere else
 #   crash-msiexec /passive: msiexec died of an exception (in Wine's msi.dll); Setup.exe ended in order with its code
-#   hang-msiexec Setup.exe waited for msiexec, which did not end within TIMEOUT seconds (default 120)
+#   hang-msiexec Setup.exe waited for msiexec, which had not ended after MSIEXEC_TIMEOUT seconds (default 30)
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
 # Runs that hang are killed with the whole Wine session.
 # "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
@@ -35,6 +35,7 @@ count="${2:-1000}"
 seed="${3:-1}"
 first="${4:-1}"
 timeout_s="${TIMEOUT:-120}"
+msiexec_timeout_s="${MSIEXEC_TIMEOUT:-30}"
 out="${OUT_DIR:-$(mktemp -d /tmp/kelvaro-corrupt.XXXXXX)}"
 mkdir -p "$out/packages" "$out/runs"
 export WINEPREFIX="$out/prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
@@ -51,8 +52,11 @@ python3 "$root/tests/integration/damage-package.py" "$source_msi" "$out/packages
 
 # Setup.exe with a given package as BIN 132: the build's payload script with that path, compiled with the
 # build's resource compiler, and the build's link command with that object in place of its own.
+# Every object of the program but its payloads, as the build has them (the program's own sources may grow).
+objects=$(cd "$build" && find CMakeFiles/Setup.dir -name '*.obj' -o -name '*.res' ! -name 'payloads.rc.res' | sort |
+    tr '\n' ' ')
 link_line=$(sed -n 3p "$build/CMakeFiles/Setup.dir/link.txt")
-link_line=${link_line/-Wl,--whole-archive CMakeFiles\/Setup.dir\/objects.a -Wl,--no-whole-archive/CMakeFiles/Setup.dir/app/win32/Main.cpp.obj CMakeFiles/Setup.dir/resources/Setup.rc.res \"$out/payloads.res\"}
+link_line=${link_line/-Wl,--whole-archive CMakeFiles\/Setup.dir\/objects.a -Wl,--no-whole-archive/$objects \"$out/payloads.res\"}
 link_line=${link_line/-o Setup.exe -Wl,--out-implib,libSetup.dll.a/-o \"$out/Setup.exe\"}
 link_setup() {
     sed "s|^132 BIN .*|132 BIN \"$1\"|" "$build/payloads.rc" >"$out/payloads.rc"
@@ -101,16 +105,31 @@ run_one() {
     rm -f "$log_file"
     start=$(date +%s)
     timeout -k 5 "$timeout_s" wine "$build/tools/runexe.exe" "Z:${out//\//\\}\\Setup.exe" "$switch" \
-        >"$dir/runexe.txt" 2>"$dir/wine-stderr.txt"
-    local status=$?
+        >"$dir/runexe.txt" 2>"$dir/wine-stderr.txt" &
+    local pid=$! status
+    # Setup.exe waits for msiexec as long as it runs; an msiexec that has not ended after MSIEXEC_TIMEOUT seconds
+    # is taken for hung (Wine's msiexec loops forever on some damaged packages) and the session is ended.
+    while kill -0 "$pid" 2>/dev/null; do
+        sleep 1
+        if [ $(( $(date +%s) - start )) -ge "$msiexec_timeout_s" ] &&
+            [ "$(tr -d '\r' <"$log_file" 2>/dev/null | tail -n 1 | cut -c37-)" = "Wait for process" ] &&
+            tr -d '\r' <"$log_file" | grep -q 'msiexec.exe'; then
+            wineserver -k >/dev/null 2>&1
+            break
+        fi
+    done
+    wait "$pid"
+    status=$?
+    # Ended from here while msiexec ran: the same outcome as the overall timeout in that state.
+    [ "$status" -ne 0 ] && [ -z "$(sed -n 's/^exit code: \([0-9]*\).*/\1/p' "$dir/runexe.txt")" ] && status=124
     code=$(sed -n 's/^exit code: \([0-9]*\).*/\1/p' "$dir/runexe.txt" | tail -n 1)
     [ -f "$log_file" ] && tr -d '\r' <"$log_file" >"$dir/Setup.log"
     # The last line of the run itself; the extractor's "Delete:" lines follow it.
     last=$(grep -a '^.\{15\}BootStrapper ' "$dir/Setup.log" 2>/dev/null | tail -n 1 | cut -c37-)
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
         outcome=hang
+        details="killed after $(( $(date +%s) - start ))s"
         [ "$(tail -n 1 "$dir/Setup.log" 2>/dev/null | cut -c37-)" = "Wait for process" ] && outcome=hang-msiexec
-        details="killed after ${timeout_s}s"
         wineserver -k >/dev/null 2>&1
         wineserver -w
         wineserver -p
