@@ -5,6 +5,7 @@
 #include "app/SetupRun.h"
 #include "app/win32/Win32AppSystem.h"
 #include "app/win32/Win32CrashHandler.h"
+#include "app/win32/Win32PassiveProgress.h"
 #include "app/win32/Win32WizardRun.h"
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
@@ -49,9 +50,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     Win32AppSystem system;
     Win32WizardRun wizard(engine);
-    CBootStrapperApp app(system, [&engine, &wizard](const SetupOptions& options, const std::wstring& folder) {
-        return RunSetup(engine, options, folder, &wizard);
-    });
+    Win32PassiveProgress progress;
+    CBootStrapperApp app(system,
+                         [&engine, &wizard, &progress](const SetupOptions& options, const std::wstring& folder) {
+                             return RunSetup(engine, options, folder, &wizard, &progress);
+                         });
     app.StartUp();
     return static_cast<int>(app.ShutDown());
 }
