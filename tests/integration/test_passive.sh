@@ -46,7 +46,7 @@ passive_window_run() {  # language, caption, job description
     gui_start_display
     trap gui_cleanup EXIT
     if [ "$lang" = de ]; then
-        LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 LOCPATH="$(passive_locales)" gui_start_setup /passive
+        LOCPATH="$(passive_locales)" LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 gui_start_setup /passive
     else
         gui_start_setup /passive
     fi
