@@ -73,7 +73,7 @@ public:
     {
         ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!ready_) return GetLastError();
-        thread_ = CreateThread(nullptr, 0, &Window::ThreadMain, this, 0, nullptr);
+        thread_ = CreateThread(nullptr, 0, &Window::ThreadMain, this, 0, &threadId_);
         if (!thread_) return GetLastError();
         WaitForSingleObject(ready_, INFINITE);
         if (error_ != 0) Join();
@@ -82,7 +82,8 @@ public:
 
     void Stop()
     {
-        if (window_) PostMessageW(window_, kCloseMessage, 0, 0);
+        // Should the window be gone already, its thread's loop is ended directly.
+        if (!PostMessageW(window_, kCloseMessage, 0, 0)) PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         Join();
     }
 
@@ -210,6 +211,7 @@ private:
     const std::wstring caption_;
     std::wstring shown_;
     HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
     HANDLE ready_ = nullptr;
     HWND window_ = nullptr;
     HWND text_ = nullptr;
