@@ -6,6 +6,7 @@
 #include "app/win32/Win32AdminHost.h"
 #include "app/win32/Win32AppSystem.h"
 #include "app/win32/Win32CrashHandler.h"
+#include "app/win32/Win32PassiveProgress.h"
 #include "app/win32/Win32WizardRun.h"
 #include "log/Log.h"
 #include "log/win32/Win32Log.h"
@@ -50,9 +51,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     Win32AppSystem system;
     Win32WizardRun wizard(engine);
+    Win32PassiveProgress progress;
     Win32AdminHost admin;
-    CBootStrapperApp app(system, [&engine, &wizard, &admin](const SetupOptions& options, const std::wstring& folder) {
-        return RunSetup(engine, options, folder, &wizard, nullptr, &admin);
+    CBootStrapperApp app(system, [&engine, &wizard, &progress, &admin](const SetupOptions& options,
+                                                                       const std::wstring& folder) {
+        return RunSetup(engine, options, folder, &wizard, &progress, &admin);
     });
     app.StartUp();
     return static_cast<int>(app.ShutDown());

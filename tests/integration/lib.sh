@@ -7,6 +7,9 @@ SETUP_EXE="${SETUP_EXE_UNDER_TEST:-$BUILD_WIN64/Setup.exe}"
 TOOLS_DIR="$BUILD_WIN64/tools"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Runs have no display unless a test starts its own (gui.sh): a /passive run then logs that its progress window
+# could not be made, whatever display the caller has.
+unset DISPLAY
 
 # A pristine prefix booted once per run; tests get copies of it.
 template_prefix() {

@@ -29,6 +29,7 @@ msiexec_line() {  # operation, target, options, log file
     echo "CInstallAction|C:\\windows\\system32\\msiexec.exe $1 \"$2\" $3 /lvoicewarmupx \"<TEMP>KELVARO GmbH\\Setup\\logs\\$4\" "
 }
 
+# Without a display the progress window cannot be made: one log line, and the run goes on.
 test_passive_installs_on_a_clean_machine_with_dotnet_from_the_redist_folder() {
     new_prefix
     stage_setup
@@ -63,6 +64,7 @@ BootStrapper|Install requested
 CInstallController|Set install mode: InstallNewProduct
 InstallController|Enqueue installation of prerequisite: .NET Framework 4.7.2
 InstallController|Enqueue installation of embedded msi file: <WORK>\\$MSI_NAME
+BootStrapper|Progress window failed: 578
 InstallController|Run: .NET Framework 4.7.2
 CInstallAction|DownloadAndInstallPrerequisite: .NET Framework 4.7.2
 InstallController|SetCurrentJobDescription: Downloading: .NET Framework 4.7.2

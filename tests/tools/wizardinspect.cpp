@@ -9,6 +9,8 @@
 //        wizardinspect.exe --press-cancel CAPTION  sends PSM_PRESSBUTTON with PSBTN_CANCEL, the sheet's own cancel
 // Output lines (texts with line breaks written as \n):
 //   window|CAPTION
+//   frame|ENABLED|SYSMENU|NOACTIVATE|FOREGROUND|LEFT,TOP,RIGHT,BOTTOM   (the window itself: enabled, with a system
+//                                                                       menu and close box, WS_EX_NOACTIVATE, active)
 //   control|ID|CLASS|VISIBLE|ENABLED|CHECK|LEFT,TOP,RIGHT,BOTTOM|TEXT   (rectangle in screen coordinates)
 //   tree|ID|DEPTH|STATEIMAGE|TEXT
 //   combo|ID|INDEX|SELECTED|TEXT
@@ -151,6 +153,13 @@ int wmain(int argc, wchar_t** argv)
     if (action == L"--post-close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     if (action == L"--press-cancel") return PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0) ? 0 : 1;
     std::printf("window|%s\n", Utf8(argv[1]).c_str());
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    std::printf("frame|%d|%d|%d|%d|%ld,%ld,%ld,%ld\n", IsWindowEnabled(window) ? 1 : 0, (style & WS_SYSMENU) ? 1 : 0,
+                (exStyle & WS_EX_NOACTIVATE) ? 1 : 0, GetForegroundWindow() == window ? 1 : 0, frame.left, frame.top,
+                frame.right, frame.bottom);
     EnumChildWindows(window, &PrintControl, 0);
     std::fflush(stdout);
     return 0;

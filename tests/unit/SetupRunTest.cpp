@@ -12,18 +12,23 @@ const std::wstring kFolder = L"C:\\Media\\";
 
 std::vector<std::string> BootStrapperLines(Machine& m) { return m.log.Texts("BootStrapper"); }
 
-// The kind and target of every process started, in order: "msiexec /i", "msiexec /x {code}", "dotnet", "clean".
+// The kind and target of a process's command line: "install/modify", "repair", "remove {code}", "dotnet", "clean".
+std::string StartedKind(const std::wstring& line)
+{
+    if (line.find(L"msiexec.exe /i ") != std::wstring::npos) return "install/modify";
+    if (line.find(L"msiexec.exe /faumsv ") != std::wstring::npos) return "repair";
+    if (line.find(L"msiexec.exe /x ") != std::wstring::npos)
+        return "remove " + std::string(line.begin() + line.find(L'{'), line.begin() + line.find(L'}') + 1);
+    if (line.find(L"NDP472") != std::wstring::npos) return "dotnet";
+    if (line.find(L"CleanupInstallation.exe") != std::wstring::npos) return "clean";
+    return "other";
+}
+
+// The kind of every process started, in order.
 std::vector<std::string> Started(Machine& m)
 {
     std::vector<std::string> out;
-    for (const std::wstring& line : m.launcher.commandLines) {
-        if (line.find(L"msiexec.exe /i ") != std::wstring::npos) out.push_back("install/modify");
-        else if (line.find(L"msiexec.exe /faumsv ") != std::wstring::npos) out.push_back("repair");
-        else if (line.find(L"msiexec.exe /x ") != std::wstring::npos) out.push_back("remove " + std::string(line.begin() + line.find(L'{'), line.begin() + line.find(L'}') + 1));
-        else if (line.find(L"NDP472") != std::wstring::npos) out.push_back("dotnet");
-        else if (line.find(L"CleanupInstallation.exe") != std::wstring::npos) out.push_back("clean");
-        else out.push_back("other");
-    }
+    for (const std::wstring& line : m.launcher.commandLines) out.push_back(StartedKind(line));
     return out;
 }
 
@@ -247,6 +252,89 @@ TEST(SetupRun, APayloadThatCannotBeWrittenEndsTheRunWithItsError)
         EXPECT_EQ(std::count(extractor.begin(), extractor.end(), "Extract failed: 20"), 1);
         EXPECT_EQ(m.files.FileCount(), 0u);
         EXPECT_FALSE(m.files.HasFolder(m.WorkFolder()));
+    }
+}
+
+// Records the progress window's calls among the processes the run starts: "show <caption>", "start <kind>",
+// "close <job description at that moment>".
+class RecordingProgress : public IProgressDisplay {
+public:
+    explicit RecordingProgress(Machine& m)
+    {
+        m.launcher.onStart = [this](const std::wstring& line) { events.push_back("start " + StartedKind(line)); };
+    }
+    void Show(CInstallController& controller) override
+    {
+        shownController_ = &controller;
+        events.push_back("show " + Narrow(controller.productDisplayName));
+    }
+    void Close() override
+    {
+        events.push_back("close " + (shownController_ ? Narrow(shownController_->CurrentJobDescription()) : ""));
+        shownController_ = nullptr;
+    }
+    std::vector<std::string> events;
+
+private:
+    static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+    CInstallController* shownController_ = nullptr;
+};
+
+// The progress window of /passive comes up before the first action starts and goes after the last one ended, for
+// every kind of unattended run; a quiet switch, the other unattended switches and a refused request show none.
+TEST(SetupRun, PassiveShowsTheProgressAroundTheActionsAndQuietSwitchesDoNot)
+{
+    struct Case {
+        const char* name;
+        InstallState state;
+        void (*set)(SetupOptions&);
+        std::vector<std::string> events;
+        uint32_t exitCode;
+    };
+    const std::string show = "show KELVARO VOV Client for Windows";
+    const std::string msi = "start install/modify";
+    const std::string removeSame = "start remove " + std::string(kSameCode.begin(), kSameCode.end());
+    const Case cases[] = {
+        {"/passive, install", NotInstalled, [](SetupOptions& o) { o.passive = true; },
+         {show, "start dotnet", msi, "close Installing: KELVARO VOV Client for Windows"}, 0},
+        {"/passive, upgrade", LowerVersionInstalled, [](SetupOptions& o) { o.passive = true; },
+         {show, "start dotnet", msi, "close Installing: KELVARO VOV Client for Windows"}, 0},
+        {"/passive, repair", SameVersionInstalled, [](SetupOptions& o) { o.passive = true; },
+         {show, "start dotnet", "start repair", "close Repairing: KELVARO VOV Client for Windows"}, 0},
+        {"/passive ADDLOCAL, modify", SameVersionInstalled,
+         [](SetupOptions& o) { o.passive = true; o.addLocalFeatures = L"MainFeature"; },
+         {show, "start dotnet", msi, "close Modifying: KELVARO VOV Client for Windows"}, 0},
+        {"/passive /x, removal", SameVersionInstalled, [](SetupOptions& o) { o.passive = o.uninstall = true; },
+         {show, removeSame, "close Removing: KELVARO VOV Client for Windows"}, 0},
+        {"/passive /quiet", NotInstalled, [](SetupOptions& o) { o.passive = o.quiet = true; },
+         {"start dotnet", msi}, 0},
+        {"/passive /qn", NotInstalled, [](SetupOptions& o) { o.passive = true; o.quietFlags = L"qn"; },
+         {"start dotnet", msi}, 0},
+        {"/passive /qb!", NotInstalled, [](SetupOptions& o) { o.passive = true; o.quietFlags = L"qb!"; },
+         {"start dotnet", msi}, 0},
+        {"/quiet", NotInstalled, [](SetupOptions& o) { o.quiet = true; }, {"start dotnet", msi}, 0},
+        {"/qn", NotInstalled, [](SetupOptions& o) { o.quietFlags = L"qn"; }, {"start dotnet", msi}, 0},
+        {"/i", NotInstalled, [](SetupOptions& o) { o.install = true; }, {"start dotnet", msi}, 0},
+        {"/x", SameVersionInstalled, [](SetupOptions& o) { o.uninstall = true; }, {removeSame}, 0},
+        {"ADDLOCAL only", SameVersionInstalled, [](SetupOptions& o) { o.addLocalFeatures = L"MainFeature"; },
+         {"start dotnet", msi}, 0},
+        {"/passive /x, nothing installed", NotInstalled, [](SetupOptions& o) { o.passive = o.uninstall = true; },
+         {}, 1605},
+        {"/passive, downgrade refused", HigherVersionInstalled, [](SetupOptions& o) { o.passive = true; }, {}, 1638},
+        {"/passive /clean", SameVersionInstalled, [](SetupOptions& o) { o.passive = o.clean = true; },
+         {"start clean"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        InstallFor(m, c.state);
+        m.DotNet(1);
+        m.files.AddFile(L"C:\\Media\\redist\\NDP472-KB4054530-x86-x64-AllOS-ENU.exe");
+        SetupOptions options;
+        c.set(options);
+        RecordingProgress progress(m);
+        EXPECT_EQ(RunSetup(m.engine, options, kFolder, nullptr, &progress), c.exitCode);
+        EXPECT_EQ(progress.events, c.events);
     }
 }
 
