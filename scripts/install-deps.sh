@@ -6,7 +6,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 fonts-wine msitools wixl
     xvfb xdotool imagemagick x11-utils
-    file python3 procps
+    file python3 procps locales
     osslsigncode openssl
 )
 # Files that the run command and the tests copy or call from the system, each with the package that
@@ -22,6 +22,7 @@ required_files=(
     "/usr/bin/msiinfo msitools"
     "/usr/bin/osslsigncode osslsigncode"
     "/usr/bin/openssl openssl"
+    "/usr/share/i18n/locales/de_DE locales"
 )
 missing=()
 for p in "${packages[@]}"; do
