@@ -104,24 +104,32 @@ run_one() {
     mkdir -p "$dir"
     rm -f "$log_file"
     start=$(date +%s)
-    timeout -k 5 "$timeout_s" wine "$build/tools/runexe.exe" "Z:${out//\//\\}\\Setup.exe" "$switch" \
-        >"$dir/runexe.txt" 2>"$dir/wine-stderr.txt" &
-    local pid=$! status
-    # Setup.exe waits for msiexec as long as it runs; an msiexec that has not ended after MSIEXEC_TIMEOUT seconds
-    # is taken for hung (Wine's msiexec loops forever on some damaged packages) and the session is ended.
-    while kill -0 "$pid" 2>/dev/null; do
-        sleep 1
-        if [ $(( $(date +%s) - start )) -ge "$msiexec_timeout_s" ] &&
-            [ "$(tr -d '\r' <"$log_file" 2>/dev/null | tail -n 1 | cut -c37-)" = "Wait for process" ] &&
-            tr -d '\r' <"$log_file" | grep -q 'msiexec.exe'; then
-            wineserver -k >/dev/null 2>&1
-            break
-        fi
+    local attempt pid status killed=0
+    for attempt in 1 2; do
+        timeout -k 5 "$timeout_s" wine "$build/tools/runexe.exe" "Z:${out//\//\\}\\Setup.exe" "$switch" \
+            >"$dir/runexe.txt" 2>>"$dir/wine-stderr.txt" &
+        pid=$!
+        # Setup.exe waits for msiexec as long as it runs; an msiexec that has not ended after MSIEXEC_TIMEOUT seconds
+        # is taken for hung (Wine's msiexec loops forever on some damaged packages) and the session is ended.
+        while kill -0 "$pid" 2>/dev/null; do
+            sleep 1
+            if [ $(( $(date +%s) - start )) -ge "$msiexec_timeout_s" ] &&
+                [ "$(tr -d '\r' <"$log_file" 2>/dev/null | tail -n 1 | cut -c37-)" = "Wait for process" ] &&
+                tr -d '\r' <"$log_file" | grep -q 'msiexec.exe'; then
+                wineserver -k >/dev/null 2>&1
+                killed=1
+                break
+            fi
+        done
+        wait "$pid"
+        status=$?
+        # Wine did not start runexe at all (no output, no log: seen rarely on a loaded machine): once more.
+        [ -s "$dir/runexe.txt" ] || [ -f "$log_file" ] || [ "$status" -eq 124 ] || [ "$status" -eq 137 ] || {
+            echo "runexe gave no output (attempt $attempt)" >>"$dir/wine-stderr.txt"; sleep 1; continue; }
+        break
     done
-    wait "$pid"
-    status=$?
     # Ended from here while msiexec ran: the same outcome as the overall timeout in that state.
-    [ "$status" -ne 0 ] && [ -z "$(sed -n 's/^exit code: \([0-9]*\).*/\1/p' "$dir/runexe.txt")" ] && status=124
+    [ "$killed" -eq 1 ] && status=124
     code=$(sed -n 's/^exit code: \([0-9]*\).*/\1/p' "$dir/runexe.txt" | tail -n 1)
     [ -f "$log_file" ] && tr -d '\r' <"$log_file" >"$dir/Setup.log"
     # The last line of the run itself; the extractor's "Delete:" lines follow it.
