@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/CrashReport.h"
+#include "log/win32/Win32Log.h"
 
 namespace {
 
@@ -104,20 +105,6 @@ uintptr_t TopOfStack(const CONTEXT* context)
     return *reinterpret_cast<const uintptr_t*>(sp);
 }
 
-LocalTime Now()
-{
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    LocalTime t;
-    t.year = st.wYear;
-    t.month = st.wMonth;
-    t.day = st.wDay;
-    t.hour = st.wHour;
-    t.minute = st.wMinute;
-    t.second = st.wSecond;
-    return t;
-}
-
 void WriteLastLine(EXCEPTION_POINTERS* info, const LocalTime& now)
 {
     HANDLE log = g.logFile;
@@ -163,7 +150,8 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info)
     }
     g.reportingThread = self;
     g.code = info->ExceptionRecord->ExceptionCode;
-    const LocalTime now = Now();
+    // The log's own clock: GetLocalTime into a value, nothing allocated.
+    const LocalTime now = Win32Clock().Now();
     WriteLastLine(info, now);
     WriteMiniDump(info, now);
     TerminateProcess(GetCurrentProcess(), g.code);

@@ -1,6 +1,7 @@
 // Fuzz target: the command-line parser. The input is the argument list after the program name, one
 // argument per line. Checks that every option comes from an argument and that every log line stays
 // within the log's buffer.
+#include <algorithm>
 #include <cstdlib>
 
 #include "FuzzInput.h"
@@ -44,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const std::wstring* value : properties) {
         if (!value->empty() && std::wstring(L" =\"").find((*value)[0]) != std::wstring::npos) std::abort();
     }
+    // A path of /log, /extract or /layout is a whole argument that is no switch; the log file found before the
+    // log is opened is the one the parser takes.
+    for (const std::wstring* path : {&options.logFile, &options.extractFolder, &options.layoutFolder}) {
+        if (path->empty()) continue;
+        if ((*path)[0] == L'/' || std::find(argv.begin() + 1, argv.end(), *path) == argv.end()) std::abort();
+    }
+    if (FindLogFileArgument(argv) != options.logFile) std::abort();
+    if (!options.switchWithoutPath.empty() && options.switchWithoutPath != L"/log" &&
+        options.switchWithoutPath != L"/extract" && options.switchWithoutPath != L"/layout")
+        std::abort();
     // One line per argument at least, and no text beyond the 511 characters of LogFormat's buffer.
     const std::vector<LogEntry> entries = log.Entries();
     if (entries.size() < argv.size() - 1) std::abort();

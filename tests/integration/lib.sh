@@ -43,6 +43,39 @@ setup_log() { echo "$(prefix_temp)/KELVARO GmbH/Setup/logs/Setup.log"; }
 # Converts a Linux path to the Windows path Wine sees (Z: drive).
 winpath() { echo "Z:$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
+# The loopback port the x86_64 build downloads its prerequisites from.
+DOWNLOAD_PORT="${TEST_DOWNLOAD_PORT:-48213}"
+
+# Waits until something answers on 127.0.0.1:PORT (10 s at most); fails the test otherwise, and at once when the
+# server's process (PID, if given) has ended.
+wait_for_port() {  # port, what, [pid]
+    local i
+    for i in $(seq 1 100); do
+        (echo >"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+        [ -z "${3:-}" ] || kill -0 "$3" 2>/dev/null || fail "$2 did not start"
+        sleep 0.1
+    done
+    fail "$2 does not answer on port $1"
+}
+
+# Serves folder $1 on 127.0.0.1:$2 (default: the download port), appending its requests to $TEST_DIR/http.log;
+# files that are not there get python's 404 page. Sets HTTP_PID; stop_http_server ends it.
+start_http_server() {  # folder, [port]
+    mkdir -p "$1"
+    (cd "$1" && exec python3 -m http.server --bind 127.0.0.1 "${2:-$DOWNLOAD_PORT}") >>"$TEST_DIR/http.log" 2>&1 &
+    HTTP_PID=$!
+    wait_for_port "${2:-$DOWNLOAD_PORT}" "HTTP server" "$HTTP_PID"
+}
+
+# Safe to call twice (an EXIT trap calls it again): under set -e a failing kill of a server already gone would end
+# the test with a failure.
+stop_http_server() {
+    [ -n "${HTTP_PID:-}" ] || return 0
+    kill "$HTTP_PID" 2>/dev/null || true
+    wait "$HTTP_PID" 2>/dev/null || true
+    HTTP_PID=
+}
+
 # Runs a Windows program with arguments through runexe and sets EXIT_CODE to its full 32-bit exit code.
 # Each argument reaches the program unchanged (runexe quotes it); "--raw LINE" passes a command line as is.
 # When Wine did not start runexe at all (no output, seen rarely on a loaded machine), it is started once more.

@@ -1,24 +1,10 @@
 # The administrators' switches under Wine: the usage on the console, the log in a chosen file, the packages
 # written out by /extract, and an offline installation point made by /layout that installs without a server.
 
-AD_PORT="${TEST_DOWNLOAD_PORT:-48213}"
 AD_DOTNET="NDP472-KB4054530-x86-x64-AllOS-ENU.exe"
 AD_SAMPLES="$BUILD_WIN64/samples"
 AD_MSI_X86="KELVARO_UCC_Client_for_32bit_Windows_v6.7.3.319.msi"
 AD_MSI_X64="KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
-
-# Serves $1 on the loopback port the x86_64 build downloads from, logging requests to $TEST_DIR/http.log.
-ad_start_server() {
-    (cd "$1" && exec python3 -m http.server --bind 127.0.0.1 "$AD_PORT") >>"$TEST_DIR/http.log" 2>&1 &
-    AD_SERVER=$!
-    for _ in $(seq 1 50); do
-        (echo >"/dev/tcp/127.0.0.1/$AD_PORT") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "download server did not start"
-}
-
-ad_stop_server() { kill "$AD_SERVER" 2>/dev/null || true; wait "$AD_SERVER" 2>/dev/null || true; }
 
 ad_requests() { grep -c '"GET ' "$TEST_DIR/http.log" 2>/dev/null || true; }
 
@@ -135,13 +121,13 @@ test_admin_extract_writes_the_payloads_and_installs_nothing() {
 
 test_admin_layout_then_offline_install_from_it() {
     new_prefix
-    trap ad_stop_server EXIT
+    trap stop_http_server EXIT
     local site="$TEST_DIR/site/kelvaro/clients/Windows/redist"
     local name
     for name in "$AD_DOTNET" gs950w64.exe gs927w32.exe; do provide_signed_standin "$site" "$name"; done
     provide_signed_standin "$site" eDocPrintPro_x64_v4.1.1.0.exe
     provide_signed_standin "$site" eDocPrintPro_v4.0.2.0.exe
-    ad_start_server "$TEST_DIR/site"
+    start_http_server "$TEST_DIR/site"
     run_setup /layout 'C:\install point'
     assert_eq "$EXIT_CODE" "0" "exit code"
     local point="$WINEPREFIX/drive_c/install point"
@@ -161,7 +147,7 @@ test_admin_layout_then_offline_install_from_it() {
     assert_eq "$EXIT_CODE" "0" "exit code of the second run"
     assert_eq "$(ad_requests)" "5" "downloads after the second run"
     assert_eq "$(log_entries | grep -c '^Layout|Kept: C:\\install point\\redist\\')" "5" "files kept"
-    ad_stop_server
+    stop_http_server
 
     # With the server gone, the point's Setup.exe installs with its prerequisites from its redist folder.
     rm -f "$(setup_log)"
@@ -183,11 +169,11 @@ test_admin_layout_then_offline_install_from_it() {
 
 test_admin_layout_attempts_every_file_and_reports_the_first_failure() {
     new_prefix
-    trap ad_stop_server EXIT
+    trap stop_http_server EXIT
     local site="$TEST_DIR/site/kelvaro/clients/Windows/redist"
     provide_signed_standin "$site" gs950w64.exe
     cp "$TOOLS_DIR/fakeinstaller.exe" "$site/gs927w32.exe"  # unsigned: fails verification
-    ad_start_server "$TEST_DIR/site"
+    start_http_server "$TEST_DIR/site"
     run_setup /layout 'C:\point'
     assert_eq "$EXIT_CODE" "2149122452" "exit code: the first failure, .NET's 404"
     assert_lines_in_order "$(log_entries)" \

@@ -108,12 +108,7 @@ rb_start_broken_server() {  # mode
     python3 "$(dirname "${BASH_SOURCE[0]}")/brokenserver.py" "$RB_PORT" "$TEST_DIR/body.exe" \
         "$TEST_DIR/server-$1.log" "$1" 2>>"$TEST_DIR/server-errors.txt" &
     RB_SERVER_PID=$!
-    local i
-    for i in $(seq 1 50); do
-        (echo >"/dev/tcp/127.0.0.1/$RB_PORT") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "broken server did not start"
+    wait_for_port "$RB_PORT" "broken server" "$RB_SERVER_PID"
 }
 
 # Safe to call twice (the EXIT trap calls it again): under set -e a failing kill of a server already gone would end

@@ -31,20 +31,6 @@ free_port() {
     python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
 }
 
-# Serves folder $1 on 127.0.0.1:$2 and waits until the port answers; sets HTTP_PID. The caller's EXIT trap
-# ends the server.
-start_http_server() {
-    (cd "$1" && exec python3 -m http.server --bind 127.0.0.1 "$2") >"$TEST_DIR/http.log" 2>&1 &
-    HTTP_PID=$!
-    local i
-    for i in $(seq 1 100); do
-        (echo >"/dev/tcp/127.0.0.1/$2") 2>/dev/null && return 0
-        kill -0 "$HTTP_PID" 2>/dev/null || fail "HTTP server did not start"
-        sleep 0.1
-    done
-    fail "HTTP server does not answer on port $2"
-}
-
 # The probe's output with the working folder (from its "Working folder:" log line) written as <WORK>.
 work_normalized() {
     local out="$1" work
@@ -53,12 +39,6 @@ work_normalized() {
     echo "$out"
 }
 
-stop_http_server() {
-    [ -z "${HTTP_PID:-}" ] && return 0
-    kill "$HTTP_PID" 2>/dev/null || true
-    wait "$HTTP_PID" 2>/dev/null || true
-    HTTP_PID=
-}
 
 test_bin_payloads_are_extracted_byte_for_byte() {
     new_prefix

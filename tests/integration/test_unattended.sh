@@ -10,7 +10,6 @@ CODE_66="{8FF40B9E-CFC3-4D78-83D4-1AA2288BEC90}"
 CODE_68="{BC77E1FC-63A4-456A-AADA-11209BEA66F4}"
 DOTNET_EXE="NDP472-KB4054530-x86-x64-AllOS-ENU.exe"
 MSI_NAME="KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
-DOWNLOAD_PORT="${TEST_DOWNLOAD_PORT:-48213}"
 
 # Installs a package directly with msiexec, as an earlier installation would have.
 msi_install() { msi_install_package "$@"; }
@@ -310,23 +309,13 @@ test_failing_prerequisite_stops_the_queue() {
     assert_temp_clean
 }
 
-# Serves $1 on the loopback port the x86_64 build downloads from; sets SERVER_PID.
-start_download_server() {
-    (cd "$1" && exec python3 -m http.server --bind 127.0.0.1 "$DOWNLOAD_PORT") >"$TEST_DIR/http.log" 2>&1 &
-    SERVER_PID=$!
-    for _ in $(seq 1 50); do
-        (echo >"/dev/tcp/127.0.0.1/$DOWNLOAD_PORT") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "download server did not start"
-}
 
 test_prerequisite_downloaded_or_taken_from_the_cache() {
     new_prefix
     stage_setup
     local site="$TEST_DIR/site"
     provide_installer "$site/kelvaro/clients/Windows/redist" "$DOTNET_EXE"
-    start_download_server "$site"
+    start_http_server "$site"
     run_setup /passive
     assert_eq "$EXIT_CODE" "0" "exit code"
     local url="http://127.0.0.1:$DOWNLOAD_PORT/kelvaro/clients/Windows/redist/$DOTNET_EXE"
@@ -347,7 +336,7 @@ test_prerequisite_downloaded_or_taken_from_the_cache() {
     printf 'planted copy\n' >"$(prefix_temp)/$DOTNET_EXE"
     rm -f "$(setup_log)"
     run_setup /passive
-    kill "$SERVER_PID"
+    stop_http_server
     assert_eq "$EXIT_CODE" "0" "exit code with a copy in the temporary folder"
     assert_lines_in_order "$(normalized_log)" \
         "ResourceExtractor|Download: $url" \

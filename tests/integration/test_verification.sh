@@ -9,25 +9,6 @@ VF_URL="http://127.0.0.1:$VF_PORT/kelvaro/clients/Windows/redist/$VF_DOTNET"
 
 vf_probe() { wine "$TOOLS_DIR/systemprobe.exe" "$@" 2>>"$TEST_DIR/wine-stderr.txt" | tr -d '\r'; }
 
-# Serves folder $1 on the loopback port the x86_64 build downloads from (files that are not there get
-# python's 404 page); sets VF_SERVER. The caller's EXIT trap ends it with vf_stop_server.
-vf_start_server() {
-    mkdir -p "$1"
-    (cd "$1" && exec python3 -m http.server --bind 127.0.0.1 "$VF_PORT") >>"$TEST_DIR/http.log" 2>&1 &
-    VF_SERVER=$!
-    for _ in $(seq 1 100); do
-        (echo >"/dev/tcp/127.0.0.1/$VF_PORT") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "download server did not start"
-}
-
-vf_stop_server() {
-    [ -n "${VF_SERVER:-}" ] || return 0
-    kill "$VF_SERVER" 2>/dev/null || true
-    wait "$VF_SERVER" 2>/dev/null || true
-    VF_SERVER=
-}
 
 vf_site() { echo "$TEST_DIR/site/kelvaro/clients/Windows/redist"; }
 
@@ -149,14 +130,14 @@ test_signature_rule_runs_valid_signatures_from_the_expected_signer() {
 test_signature_rule_refuses_unsigned_changed_and_foreign_installers() {
     new_prefix
     stage_setup
-    trap vf_stop_server EXIT
+    trap stop_http_server EXIT
     local redist="$TEST_DIR/media/redist" bad="$TEST_DIR/bad"
     mkdir -p "$bad"
     cp "$TOOLS_DIR/fakeinstaller.exe" "$bad/unsigned.exe"
     provide_signed_standin "$bad" signed.exe
     vf_change_one_byte "$bad/signed.exe" "$bad/changed.exe"
     sign_copy "$TOOLS_DIR/fakeinstaller.exe" "$bad/foreign.exe" "Someone Else"
-    vf_start_server "$TEST_DIR/site"
+    start_http_server "$TEST_DIR/site"
     local kind hex
     while read -r kind hex; do
         mkdir -p "$redist" "$(vf_site)"
@@ -203,7 +184,7 @@ test_hash_list_build_runs_only_the_listed_installer() {
     cp "$BUILD_WIN64/hashlist/Setup.exe" "$TEST_DIR/media/Setup.exe"
     export SETUP_COPY="$TEST_DIR/media/Setup.exe"
     MEDIA_WIN="$(winpath "$TEST_DIR/media")\\"
-    trap vf_stop_server EXIT
+    trap stop_http_server EXIT
     local redist="$TEST_DIR/media/redist" changed="$TEST_DIR/changed.exe"
     grep -q "^$(sha256sum "$TOOLS_DIR/fakeinstaller.exe" | cut -c1-64)  $VF_DOTNET\$" \
         "$BUILD_WIN64/hashlist/standins.sha256" || fail "the build's list does not hold the stand-in"
@@ -212,7 +193,7 @@ test_hash_list_build_runs_only_the_listed_installer() {
     mkdir -p "$redist" "$(vf_site)"
     cp "$changed" "$redist/$VF_DOTNET"
     cp "$TOOLS_DIR/fakeinstaller.exe" "$(vf_site)/$VF_DOTNET"
-    vf_start_server "$TEST_DIR/site"
+    start_http_server "$TEST_DIR/site"
     run_setup /passive
     assert_eq "$EXIT_CODE" "0" "exit code"
     local expected
@@ -258,9 +239,9 @@ LINES
 test_download_answered_with_404_is_three_failed_attempts() {
     new_prefix
     stage_setup
-    trap vf_stop_server EXIT
+    trap stop_http_server EXIT
     mkdir -p "$(vf_site)"
-    vf_start_server "$TEST_DIR/site"
+    start_http_server "$TEST_DIR/site"
     run_setup /passive
     assert_eq "$EXIT_CODE" "$(vf_code 80190194)" "exit code"
     local expected
@@ -285,7 +266,7 @@ LINES
 }
 
 # Serves folder $1 over TLS on the loopback port with certificate $2 (PEM files $2.pem and $2.key); GET
-# /redirect answers 302 with the address $3. Sets VF_SERVER.
+# /redirect answers 302 with the address $3. Sets HTTP_PID.
 vf_start_tls_server() {
     (cd "$1" && exec python3 -c '
 import http.server, ssl, sys
@@ -302,12 +283,8 @@ context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 context.load_cert_chain(sys.argv[2] + ".pem", sys.argv[2] + ".key")
 server.socket = context.wrap_socket(server.socket, server_side=True)
 server.serve_forever()' "$VF_PORT" "$2" "$3") >>"$TEST_DIR/https.log" 2>&1 &
-    VF_SERVER=$!
-    for _ in $(seq 1 100); do
-        (echo >"/dev/tcp/127.0.0.1/$VF_PORT") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "TLS server did not start"
+    HTTP_PID=$!
+    wait_for_port "$VF_PORT" "TLS server" "$HTTP_PID"
 }
 
 # Downloads over TLS as Setup.exe makes them. A certificate nobody trusts: Wine asks
@@ -317,7 +294,7 @@ server.serve_forever()' "$VF_PORT" "$2" "$3") >>"$TEST_DIR/https.log" 2>&1 &
 # the plain address when the response arrives). What a failed download leaves is deleted by the caller.
 test_download_with_a_certificate_problem_or_a_redirect_to_http_is_aborted() {
     new_prefix
-    trap vf_stop_server EXIT
+    trap stop_http_server EXIT
     local site="$TEST_DIR/site" tls="$TEST_DIR/tls" plain_port
     mkdir -p "$site" "$tls"
     cp "$TOOLS_DIR/fakeinstaller.exe" "$site/installer.exe"
@@ -340,7 +317,7 @@ test_download_with_a_certificate_problem_or_a_redirect_to_http_is_aborted() {
 
     (cd "$site" && exec python3 -m http.server --bind 127.0.0.1 "$plain_port") >>"$TEST_DIR/http.log" 2>&1 &
     local plain=$!
-    for _ in $(seq 1 100); do (echo >"/dev/tcp/127.0.0.1/$plain_port") 2>/dev/null && break; sleep 0.1; done
+    wait_for_port "$plain_port" "HTTP server" "$plain"
     local answer
     answer=$(vf_probe download "$https/redirect" "$(winpath "$TEST_DIR/redirected.exe")")
     kill "$plain"

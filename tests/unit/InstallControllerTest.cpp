@@ -442,24 +442,46 @@ TEST(InstallAction, ServiceActionSucceedsWhateverTheServiceAnswers)
     EXPECT_TRUE(c.actionQueue.empty());
 }
 
-TEST(InstallAction, FailedDownloadMarksThePrerequisiteAndStopsTheQueue)
+// An installer that cannot be had marks the prerequisite and stops the queue, with the download's or the
+// verification's result: nothing that fails verification runs. The administrator's file stays where it is; what
+// was downloaded is deleted.
+TEST(InstallAction, AnInstallerThatCannotBeHadOrVerifiedStopsTheQueueAndNeverRuns)
 {
-    Machine m;
-    CInstallController& c = m.Controller();
-    c.extractor.localRedistFolder = L"C:\\R";
-    c.EnqueuePrerequisite(EDocPrintProPrerequisite(true, kEDocPrintProBasicSwitches));
-    c.EnqueueInstallProduct();
-    c.RunInstallActions();
-    EXPECT_EQ(c.lastResult, 0x800C0008u);
-    EXPECT_TRUE(c.downloadFailed);
-    EXPECT_EQ(c.failedPrerequisite, EDocPrintPro);
-    EXPECT_EQ(c.downloadErrorText, L"Could not download: \r\neDocPrintPro v4.1.1 free \r\n\r\n"
-                                   L"https://download.kelvaro.com/kelvaro/clients/\r\nWindows/redist/"
-                                   L"eDocPrintPro_x64_v4.1.1.0.exe");
-    EXPECT_EQ(m.downloader.calls.size(), 3u);
-    EXPECT_EQ(m.downloader.calls[0].path, m.WorkFolder() + L"\\eDocPrintPro_x64.exe");
-    EXPECT_TRUE(m.launcher.commandLines.empty());
-    EXPECT_EQ(c.actionQueue.size(), 1u);
+    const struct {
+        const char* name;
+        bool unsignedEverywhere;  // a file in REDISTDIR and every download fail verification
+        uint32_t expected;
+    } cases[] = {
+        {"every download fails", false, 0x800C0008u},
+        {"every copy fails verification", true, 0x800B0100u},
+    };
+    for (const auto& t : cases) {
+        Machine m;
+        CInstallController& c = m.Controller();
+        c.extractor.localRedistFolder = L"C:\\R";
+        if (t.unsignedEverywhere) {
+            m.files.AddFile(L"C:\\R\\eDocPrintPro_x64.exe", "MZ unsigned");
+            m.trust.otherwise = {0x800B0100, L""};
+            m.downloader.otherwise = {0, true, "MZ unsigned"};
+        }
+        c.EnqueuePrerequisite(EDocPrintProPrerequisite(true, kEDocPrintProBasicSwitches));
+        c.EnqueueInstallProduct();
+        c.RunInstallActions();
+        EXPECT_EQ(c.lastResult, t.expected) << t.name;
+        EXPECT_TRUE(c.downloadFailed) << t.name;
+        EXPECT_EQ(c.failedPrerequisite, EDocPrintPro) << t.name;
+        EXPECT_EQ(c.downloadErrorText, L"Could not download: \r\neDocPrintPro v4.1.1 free \r\n\r\n"
+                                       L"https://download.kelvaro.com/kelvaro/clients/\r\nWindows/redist/"
+                                       L"eDocPrintPro_x64_v4.1.1.0.exe")
+            << t.name;
+        ASSERT_EQ(m.downloader.calls.size(), 3u) << t.name;
+        EXPECT_EQ(m.downloader.calls[0].path, m.WorkFolder() + L"\\eDocPrintPro_x64.exe") << t.name;
+        EXPECT_TRUE(m.launcher.commandLines.empty()) << t.name;
+        EXPECT_EQ(c.actionQueue.size(), 1u) << t.name << ": the product stays queued, not run";
+        EXPECT_EQ(m.files.Has(L"C:\\R\\eDocPrintPro_x64.exe"), t.unsignedEverywhere) << t.name;
+        EXPECT_FALSE(m.files.Has(m.WorkFolder() + L"\\eDocPrintPro_x64.exe")) << t.name;
+        EXPECT_TRUE(m.trust.OpenPaths().empty()) << t.name;
+    }
 }
 
 TEST(InstallAction, TheVerifiedInstallerIsHeldOpenUntilItHasExited)
@@ -484,30 +506,6 @@ TEST(InstallAction, TheVerifiedInstallerIsHeldOpenUntilItHasExited)
     EXPECT_TRUE(m.trust.OpenPaths().empty()) << "closed after the wait";
 }
 
-// Nothing that fails verification runs: the action fails with the verification's result as a download failure.
-TEST(InstallAction, AnInstallerThatFailsEveryVerificationIsNeverRun)
-{
-    Machine m;
-    CInstallController& c = m.Controller();
-    c.extractor.localRedistFolder = L"C:\\R";
-    m.files.AddFile(L"C:\\R\\eDocPrintPro_x64.exe", "MZ unsigned");
-    m.trust.otherwise = {0x800B0100, L""};
-    m.downloader.otherwise = {0, true, "MZ unsigned"};
-    c.EnqueuePrerequisite(EDocPrintProPrerequisite(true, kEDocPrintProBasicSwitches));
-    c.EnqueueInstallProduct();
-    c.RunInstallActions();
-    EXPECT_EQ(c.lastResult, 0x800B0100u);
-    EXPECT_TRUE(c.downloadFailed);
-    EXPECT_EQ(c.failedPrerequisite, EDocPrintPro);
-    EXPECT_EQ(c.downloadErrorText, L"Could not download: \r\neDocPrintPro v4.1.1 free \r\n\r\n"
-                                   L"https://download.kelvaro.com/kelvaro/clients/\r\nWindows/redist/"
-                                   L"eDocPrintPro_x64_v4.1.1.0.exe");
-    EXPECT_EQ(m.downloader.calls.size(), 3u);
-    EXPECT_TRUE(m.launcher.commandLines.empty());
-    EXPECT_TRUE(m.files.Has(L"C:\\R\\eDocPrintPro_x64.exe")) << "the administrator's file stays";
-    EXPECT_FALSE(m.files.Has(m.WorkFolder() + L"\\eDocPrintPro_x64.exe")) << "failed downloads are deleted";
-    EXPECT_TRUE(m.trust.OpenPaths().empty());
-}
 
 TEST(InstallController, WorkerThreadRunsTheQueueAndPublishesWholeJobTexts)
 {
