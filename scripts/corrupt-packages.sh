@@ -17,12 +17,15 @@
 #   crash        Setup.exe ended with an exception anywhere else
 #   crash-msiexec /passive: msiexec died of an exception (in Wine's msi.dll); Setup.exe ended in order with its code
 #   hang-msiexec Setup.exe waited for msiexec, which had not ended after MSIEXEC_TIMEOUT seconds (default 30)
+#   hang-msi     Setup.exe did not end within TIMEOUT seconds, still opening the package: its last line is the one
+#                before MsiOpenDatabaseW ("Is x64 windows: %d"). Wine's msi.dll spins there, at full CPU, on some
+#                packages with flipped bits (a relay trace shows the call entered and never left)
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
 # Runs that hang are killed with the whole Wine session.
 # "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
 # the next run).
 # A summary follows. Exit code: 0 when every run was refused, installed or msiexec and left nothing; 3 when
-# besides those there were only crash-msi, crash-msiexec and hang-msiexec runs (faults of Wine's Windows Installer, with
+# besides those there were only crash-msi, crash-msiexec, hang-msi and hang-msiexec runs (faults of Wine's Windows Installer, with
 # whatever the dead run left behind); 1 when any run was undefined, crashed elsewhere, hung in Setup.exe
 # itself, or ended in order but left files.
 #
@@ -137,7 +140,10 @@ run_one() {
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
         outcome=hang
         details="killed after $(( $(date +%s) - start ))s"
-        [ "$(tail -n 1 "$dir/Setup.log" 2>/dev/null | cut -c37-)" = "Wait for process" ] && outcome=hang-msiexec
+        case "$(tail -n 1 "$dir/Setup.log" 2>/dev/null | cut -c37-)" in
+            "Wait for process") outcome=hang-msiexec ;;
+            "Is x64 windows: "[01]) outcome=hang-msi ;;
+        esac
         wineserver -k >/dev/null 2>&1
         wineserver -w
         wineserver -p
@@ -207,7 +213,7 @@ done <"$out/packages/index.txt"
 echo "== summary of $(wc -l <"$results") runs ($count copies, seed $seed)"
 for switch in /x /passive; do
     printf '%s:' "$switch"
-    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msiexec hang; do
+    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msi hang-msiexec hang; do
         printf ' %s %d' "$outcome" "$(awk -v s="$switch" -v o="$outcome" '$2 == s && $3 == o' "$results" | wc -l)"
     done
     printf ', left files %d\n' "$(awk -v s="$switch" '$2 == s' "$results" | grep -c ', left ' || true)"
@@ -215,7 +221,7 @@ done
 echo "by kind of damage:"
 for kind in bitflip truncate zero directory upgradebin upgrade; do
     printf '  %-10s' "$kind"
-    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msiexec hang; do
+    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msi hang-msiexec hang; do
         printf ' %s %d' "$outcome" "$(awk -v k="$kind" -v o="$outcome" '$1 ~ "-"k".msi$" && $3 == o' "$results" | wc -l)"
     done
     echo
@@ -224,5 +230,5 @@ echo "results: $results"
 if grep -qE ' (undefined|crash|hang|link-failed) |^\S+ \S+ (refused|installed|msiexec) .*, left ' "$results"; then
     exit 1
 fi
-if grep -qE ' (crash-msi|crash-msiexec|hang-msiexec) ' "$results"; then exit 3; fi
+if grep -qE ' (crash-msi|crash-msiexec|hang-msi|hang-msiexec) ' "$results"; then exit 3; fi
 exit 0
