@@ -7,8 +7,9 @@
 #
 # Outcomes, one line per run ("<copy> <switch> <outcome> <details>"):
 #   refused      Setup.exe refused the request (exit code 1605 or 1638) and ended with its refusal line
-#   installed    /passive: msiexec installed the damaged package (it is removed again afterwards)
-#   msiexec      /passive: msiexec failed (or died: an exception code); Setup.exe ended with "Done" and msiexec's
+#   installed    /passive: msiexec installed the damaged package (the registry is put back afterwards)
+#   removed      /x: msiexec removed a client that an earlier run left registered
+#   msiexec      msiexec failed (or died: an exception code); Setup.exe ended with "Done" and msiexec's
 #                exit code
 #   undefined    Setup.exe ended, but without its last log line or with an exit code that does not match it
 #   crash-msi    Setup.exe ended with an exception inside Wine's msi.dll: the module its exception filter names in
@@ -24,7 +25,7 @@
 # Runs that hang are killed with the whole Wine session.
 # "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
 # the next run).
-# A summary follows. Exit code: 0 when every run was refused, installed or msiexec and left nothing; 3 when
+# A summary follows. Exit code: 0 when every run was refused, installed, removed or msiexec and left nothing; 3 when
 # besides those there were only crash-msi, crash-msiexec, hang-msi and hang-msiexec runs (faults of Wine's Windows Installer, with
 # whatever the dead run left behind); 1 when any run was undefined, crashed elsewhere, hung in Setup.exe
 # itself, or ended in order but left files.
@@ -45,7 +46,6 @@ export WINEPREFIX="$out/prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES=
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 source_msi="$build/samples/KELVARO_UCC_Client_for_64bit_Windows_v6.7.3.319.msi"
-product_code="{23EA6169-CCA9-4815-96BF-5AC4082FE794}"
 results="$out/results.txt"
 : >"$results"
 
@@ -72,6 +72,17 @@ wineserver -w
 wine reg add 'HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Full' /v Release /t REG_DWORD /d 461808 /f \
     >/dev/null 2>&1
 wineserver -w
+# The registry as it is now: what a run registered (a damaged package installed, an msiexec killed half-way) is
+# undone before the next copy by putting it back, so that every copy meets the same machine.
+mkdir -p "$out/clean-prefix"
+cp "$WINEPREFIX"/*.reg "$out/clean-prefix/"
+restore_prefix() {
+    wineserver -k >/dev/null 2>&1
+    wineserver -w
+    cp "$out/clean-prefix/"*.reg "$WINEPREFIX/"
+    rm -rf "$WINEPREFIX/drive_c/windows/Installer" "$WINEPREFIX/drive_c/Program Files/KELVARO"
+    wineserver -p
+}
 # One Wine session for all runs: a server kept alive between them spares its start-up.
 wineserver -p
 temp_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -type d -name Temp ! -path '*/Public/*' | head -n 1)
@@ -166,11 +177,14 @@ run_one() {
         outcome=refused; details="1605 $last"
     elif [ "$last" = "Install requested, downgrade not supported" ] && [ "$code" = 1638 ]; then
         outcome=refused; details="1638 $last"
-    elif [ "$last" = "Done" ] && [ "$switch" = /passive ]; then
+    elif [ "$last" = "Done" ]; then
+        # /passive installed the client; /x removed a client that an earlier copy's run left registered (the
+        # registry is put back after such runs, so this is rare).
         local result
         result=$(grep -a 'Result of KELVARO VOV Client for Windows: ' "$dir/Setup.log" | tail -n 1 | sed 's/.*: //')
         if [ "$code" = 0 ] && [ "$result" = 0 ]; then
-            outcome=installed; details="0"
+            outcome=installed; [ "$switch" = /x ] && outcome=removed
+            details="0"
         elif [ -n "$result" ] && [ "$code" != 0 ] && [ "$(printf '%x' "$code")" = "$result" ]; then
             outcome=msiexec; details="$code"
             # msiexec itself died inside Wine's msi.dll: Setup.exe waited for it and ended in order with its
@@ -193,12 +207,10 @@ run_one() {
     find "$temp_dir" -maxdepth 1 -type f -delete
     find "$temp_dir" -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}' -exec rm -rf {} +
     echo "$name $switch $outcome $details ($(( $(date +%s) - start ))s)" | tee -a "$results"
-    # Whatever a /passive run may have registered is removed before the next copy.
-    if [ "$switch" = /passive ] && [ "$outcome" != refused ] && [ "$outcome" != msiexec ]; then
-        timeout -k 5 "$timeout_s" wine msiexec /x "$product_code" /qn >/dev/null 2>&1
-    fi
+    # Whatever a run may have registered or left half-done is undone before the next run.
+    if [ "$outcome" != refused ] && [ "$outcome" != msiexec ]; then restore_prefix; fi
     # Runs that ended in order are not kept; the others keep their log and Wine's report.
-    case "$outcome" in refused|installed|msiexec) [ "$left" -eq 0 ] && rm -rf "$dir" ;; esac
+    case "$outcome" in refused|installed|removed|msiexec) [ "$left" -eq 0 ] && rm -rf "$dir" ;; esac
 }
 
 while read -r name kind rest; do
@@ -213,7 +225,7 @@ done <"$out/packages/index.txt"
 echo "== summary of $(wc -l <"$results") runs ($count copies, seed $seed)"
 for switch in /x /passive; do
     printf '%s:' "$switch"
-    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msi hang-msiexec hang; do
+    for outcome in refused installed removed msiexec undefined crash-msi crash-msiexec crash hang-msi hang-msiexec hang; do
         printf ' %s %d' "$outcome" "$(awk -v s="$switch" -v o="$outcome" '$2 == s && $3 == o' "$results" | wc -l)"
     done
     printf ', left files %d\n' "$(awk -v s="$switch" '$2 == s' "$results" | grep -c ', left ' || true)"
@@ -221,13 +233,13 @@ done
 echo "by kind of damage:"
 for kind in bitflip truncate zero directory upgradebin upgrade; do
     printf '  %-10s' "$kind"
-    for outcome in refused installed msiexec undefined crash-msi crash-msiexec crash hang-msi hang-msiexec hang; do
+    for outcome in refused installed removed msiexec undefined crash-msi crash-msiexec crash hang-msi hang-msiexec hang; do
         printf ' %s %d' "$outcome" "$(awk -v k="$kind" -v o="$outcome" '$1 ~ "-"k".msi$" && $3 == o' "$results" | wc -l)"
     done
     echo
 done
 echo "results: $results"
-if grep -qE ' (undefined|crash|hang|link-failed) |^\S+ \S+ (refused|installed|msiexec) .*, left ' "$results"; then
+if grep -qE ' (undefined|crash|hang|link-failed) |^\S+ \S+ (refused|installed|removed|msiexec) .*, left ' "$results"; then
     exit 1
 fi
 if grep -qE ' (crash-msi|crash-msiexec|hang-msi|hang-msiexec) ' "$results"; then exit 3; fi
