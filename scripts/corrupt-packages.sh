@@ -20,7 +20,7 @@
 #   hang-msiexec Setup.exe waited for msiexec, which had not ended after MSIEXEC_TIMEOUT seconds (default 30)
 #   hang-msi     Setup.exe did not end within TIMEOUT seconds, still opening the package: its last line is the one
 #                before MsiOpenDatabaseW ("Is x64 windows: %d"). Wine's msi.dll spins there, at full CPU, on some
-#                packages with flipped bits (a relay trace shows the call entered and never left)
+#                damaged packages (a relay trace shows the call entered and never left)
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
 # Runs that hang are killed with the whole Wine session.
 # "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
