@@ -2,6 +2,7 @@
 // installation point with every prerequisite installer.
 #include "app/AdminRuns.h"
 
+#include "app/CommandLineParser.h"
 #include "engine/InstallController.h"
 #include "engine/Prerequisites.h"
 #include "log/Log.h"
@@ -23,18 +24,6 @@ std::wstring WithoutTrailingBackslash(std::wstring folder)
 std::wstring Join(const std::wstring& folder, const std::wstring& name)
 {
     return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
-// Whether two paths name the same file as Windows compares names (letters A to Z without regard to case).
-bool FoldedEqual(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const wchar_t x = (a[i] >= L'a' && a[i] <= L'z') ? static_cast<wchar_t>(a[i] - 32) : a[i];
-        const wchar_t y = (b[i] >= L'a' && b[i] <= L'z') ? static_cast<wchar_t>(b[i] - 32) : b[i];
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // Makes room for a new file of that name: a plain file there is deleted; a link, a folder or a file that cannot
@@ -151,7 +140,7 @@ uint32_t RunLayout(EngineServices& services, IAdminHost& host, const std::wstrin
     // Setup.exe itself; started from the layout folder it is already there.
     const std::wstring setupTarget = Join(folder, L"Setup.exe");
     const std::wstring setupSource = host.ExecutablePath();
-    if (FoldedEqual(setupSource, setupTarget)) {
+    if (EqualsIgnoringAsciiCase(setupSource, setupTarget)) {
         LogFormat(kLayoutTag, L"Kept: %s", setupTarget);
     } else {
         uint32_t error = ClearFileName(files, setupTarget);

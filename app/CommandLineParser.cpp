@@ -9,14 +9,6 @@ const wchar_t* const kTag = L"CommandLineParser";
 
 wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
 
-bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    }
-    return true;
-}
 
 struct Switch {
     const wchar_t* word;
@@ -172,6 +164,15 @@ void CMyCommandLineParser::ParseArgument(const std::wstring& param, bool bFlag, 
             return;
         }
     }
+}
+
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    }
+    return true;
 }
 
 bool MatchProperty(const std::wstring& param, const std::wstring& name, std::wstring& value)

@@ -37,6 +37,10 @@ std::wstring FindLogFileArgument(const std::vector<std::wstring>& argv);
 // quotes trimmed from its end; a value made only of blanks, '=' and quotes is empty.
 bool MatchProperty(const std::wstring& param, const std::wstring& name, std::wstring& value);
 
+// Whether two texts are equal when the letters a to z are taken as A to Z (as switch words, and as Windows
+// compares file names for the letters that matter here).
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
+
 // Removes the given characters from both ends of text. A text made only of those characters
 // loses its blanks and keeps the other characters.
 std::wstring TrimChars(const std::wstring& text, const std::wstring& characters);
