@@ -100,15 +100,7 @@ uint32_t RunExtract(EngineServices& services, const std::wstring& folderGiven)
         LogFormat(kTag, L"Folder cannot be created or is a link: %s", folder);
         return kErrorPathNotFound;
     }
-    const struct {
-        uint16_t id;
-        std::wstring name;
-    } payloads[] = {
-        {kPayloadMsiX86, PackageFileName(false)},
-        {kPayloadMsiX64, PackageFileName(true)},
-        {kPayloadCleanTool, kCleanToolFileName},
-    };
-    for (const auto& payload : payloads) {
+    for (const PayloadFile& payload : PayloadFiles()) {
         const std::wstring path = Join(folder, payload.name);
         LogFormat(L"ResourceExtractor", L"Extract: %s", path);
         uint32_t error = ClearFileName(files, path);

@@ -19,6 +19,15 @@ std::wstring PackageFileName(bool x64)
                       {kPackageVersion});
 }
 
+std::vector<PayloadFile> PayloadFiles()
+{
+    return {
+        {kPayloadMsiX86, PackageFileName(false)},
+        {kPayloadMsiX64, PackageFileName(true)},
+        {kPayloadCleanTool, kCleanToolFileName},
+    };
+}
+
 std::vector<std::wstring> SplitProductCodes(const std::wstring& text)
 {
     std::vector<std::wstring> codes;
@@ -76,12 +85,13 @@ CInstallController::CInstallController(EngineServices& services)
 
 bool CInstallController::ExtractPayloads(std::wstring& msiX86, std::wstring& msiX64)
 {
-    msiX86 = extractor.ExtractResource(L"BIN", kPayloadMsiX86, PackageFileName(false));
-    if (extractor.extractError != 0) return false;
-    msiX64 = extractor.ExtractResource(L"BIN", kPayloadMsiX64, PackageFileName(true));
-    if (extractor.extractError != 0) return false;
-    cleanToolPath = extractor.ExtractResource(L"BIN", kPayloadCleanTool, kCleanToolFileName);
-    return extractor.extractError == 0;
+    std::wstring* const paths[] = {&msiX86, &msiX64, &cleanToolPath};
+    const std::vector<PayloadFile> payloads = PayloadFiles();
+    for (size_t i = 0; i < payloads.size(); ++i) {
+        *paths[i] = extractor.ExtractResource(L"BIN", payloads[i].id, payloads[i].name);
+        if (extractor.extractError != 0) return false;
+    }
+    return true;
 }
 
 void CInstallController::DetectPrerequisites()

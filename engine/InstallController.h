@@ -37,6 +37,14 @@ constexpr uint32_t kRebootRequired = 3010;
 // Names of the two client packages for this version.
 std::wstring PackageFileName(bool x64);
 
+// The payloads Setup.exe carries, in the order they are extracted: the 32-bit package, the 64-bit package and
+// the clean-up tool, each with its resource id and the file name it is extracted under.
+struct PayloadFile {
+    uint16_t id;
+    std::wstring name;
+};
+std::vector<PayloadFile> PayloadFiles();
+
 // Splits "{A};{B}" at every ";": an empty text gives nothing, a ";" at the end adds no empty entry.
 std::vector<std::wstring> SplitProductCodes(const std::wstring& text);
 

@@ -10,19 +10,11 @@
 #include "app/CommandLineParser.h"
 #include "app/SetupRun.h"
 #include "support/FakeEngine.h"
+#include "support/ParseArguments.h"
 
 using namespace engine_fake;
 
 namespace {
-
-SetupOptions Parse(const std::vector<std::wstring>& args)
-{
-    std::vector<std::wstring> argv = {L"C:\\Media\\Setup.exe"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    CMyCommandLineParser parser;
-    parser.ParseArguments(argv);
-    return parser.Options();
-}
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 

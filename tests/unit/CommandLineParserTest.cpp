@@ -3,17 +3,9 @@
 
 #include "app/CommandLineParser.h"
 #include "support/FakeLogPlatform.h"
+#include "support/ParseArguments.h"
 
 namespace {
-
-SetupOptions Parse(const std::vector<std::wstring>& args)
-{
-    std::vector<std::wstring> argv = {L"C:\\Media\\Setup.exe"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    CMyCommandLineParser parser;
-    parser.ParseArguments(argv);
-    return parser.Options();
-}
 
 std::string Describe(const SetupOptions& o)
 {
