@@ -24,7 +24,9 @@
 #   hang         Setup.exe itself did not end within TIMEOUT seconds
 # Runs that hang are killed with the whole Wine session.
 # "left N" is added when files or working folders of the run stayed in the temporary folder (they are removed before
-# the next run).
+# the next run); the run's folder under runs/ keeps left.txt with their names. A crash-msiexec run leaves its
+# working folder with the marker put back ("Working folder not removed"): Wine's crash reporter, started by the dying
+# msiexec from that folder, still holds it when Setup.exe ends; the next start of Setup.exe removes it.
 # A summary follows. Exit code: 0 when every run was refused, installed, removed or msiexec and left nothing; 3 when
 # besides those there were only crash-msi, crash-msiexec, hang-msi and hang-msiexec runs (faults of Wine's Windows Installer, with
 # whatever the dead run left behind); 1 when any run was undefined, crashed elsewhere, hung in Setup.exe
@@ -201,8 +203,9 @@ run_one() {
     # Loose files and working folders ("KELVARO Setup {GUID}") of the run.
     # Setup.exe's files: loose packages or programs, and working folders ("KELVARO Setup {GUID}"). What a dying
     # msiexec leaves in the temporary folder is its own and is only removed.
-    left=$(cd "$temp_dir" && { find . -maxdepth 1 -type f \( -iname '*.msi' -o -iname '*.exe' \);
-                               find . -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}'; } | wc -l)
+    (cd "$temp_dir" && { find . -maxdepth 1 -type f \( -iname '*.msi' -o -iname '*.exe' \);
+                         find . -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}'; }) >"$dir/left.txt"
+    left=$(wc -l <"$dir/left.txt")
     [ "$left" -eq 0 ] || details="$details, left $left"
     find "$temp_dir" -maxdepth 1 -type f -delete
     find "$temp_dir" -mindepth 1 -maxdepth 1 -type d -name 'KELVARO Setup {*}' -exec rm -rf {} +

@@ -56,6 +56,44 @@ test_earlier_runs_a_run_that_is_going_keeps_its_working_folder() {
     assert_temp_clean
 }
 
+# A process that outlives the run holds a file in its working folder (as a crash reporter of a dying msiexec, started
+# from that folder, does under Wine): the run deletes what it can, puts its marker back and says so; once the
+# holder has ended, the next start removes the folder.
+test_earlier_runs_a_folder_held_past_the_run_is_removed_by_the_next_start() {
+    new_prefix
+    stage_setup
+    mkdir -p "$TEST_DIR/media/redist"
+    provide_signed_standin "$TEST_DIR/media/redist" "$ER_DOTNET" holdinstaller
+    (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit-first.txt") &
+    local first=$!
+    er_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
+
+    local going going_win
+    going=$(work_folders)
+    assert_eq "$(echo "$going" | grep -c .)" "1" "working folders while the run waits"
+    going_win="$(prefix_temp_windows)$(basename "$going")"
+    wine "$TOOLS_DIR/holdfile.exe" "$going_win\\left by a child.tmp" 'C:\release-child.txt' \
+        >"$TEST_DIR/holdfile.txt" 2>>"$TEST_DIR/wine-stderr.txt" &
+    local holder=$!
+    er_wait_for "$TEST_DIR/holdfile.txt"
+    assert_eq "$(tr -d '\r' <"$TEST_DIR/holdfile.txt")" "held" "holder"
+
+    echo 1603 >"$WINEPREFIX/drive_c/prereq-release.txt"
+    wait "$first"
+    assert_eq "$(cat "$TEST_DIR/exit-first.txt")" "1603" "exit code of the run"
+    assert_lines_in_order "$(log_entries)" "ResourceExtractor|Delete: $going_win" \
+        "ResourceExtractor|Working folder not removed: $going_win"
+    assert_eq "$(er_files "$going")" "$(printf './Setup.running\n./left by a child.tmp')" \
+        "what stays of the folder"
+
+    touch "$WINEPREFIX/drive_c/release-child.txt"
+    wait "$holder"
+    run_setup /x
+    assert_eq "$EXIT_CODE" "1605" "exit code of the next start"
+    assert_lines_in_order "$(log_entries)" "ResourceExtractor|Removed working folder of an ended run: $going_win"
+    assert_temp_clean
+}
+
 # Folders with a working folder's name that a start must not look into, next to two ended runs' folders: a link to
 # a folder with a marker, a folder of another owner, a folder everyone can write to, a folder without a marker, a
 # name that is no GUID. The ended run's folder (with a folder inside) goes. The other ended run's folder holds a

@@ -2,6 +2,7 @@
 // installer, retries, error text and the removal of every file it obtained and of the folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "support/FakeLogPlatform.h"
@@ -234,6 +235,35 @@ TEST_F(PayloadExtractorTest, DeletionFailuresDoNotStopTheOthers)
     EXPECT_EQ(files.deleteCalls.size(), 2u);
     EXPECT_EQ(files.removedTrees, std::vector<std::wstring>{kWork});
     EXPECT_EQ(Lines().back(), "Delete: " + Narrow(kWork));
+}
+
+// A working folder that cannot be removed (a process started from it still runs) gets its marker back, unheld:
+// the next start takes it for an ended run's folder and removes it.
+TEST_F(PayloadExtractorTest, AWorkingFolderThatStaysIsLeftForTheNextStartToRemove)
+{
+    const std::wstring a = extractor->ExtractResource(L"BIN", 130, L"a.msi");
+    files.AddFile(kWorkS + L"held by a child.tmp");
+    files.locked.insert(fake::Fold(kWorkS + L"held by a child.tmp"));
+    extractor.reset();
+
+    EXPECT_FALSE(files.Has(a));
+    EXPECT_TRUE(files.HasFolder(kWork));
+    EXPECT_TRUE(files.Has(kWorkS + L"Setup.running")) << "the marker is back";
+    EXPECT_EQ(Lines().back(), "Working folder not removed: " + Narrow(kWork));
+
+    // The child has ended; the next start removes the folder, and its own goes at its end.
+    files.locked.clear();
+    extractor = std::make_unique<CBinaryResourceExtractor>(resources, files, downloader, verifier);
+    EXPECT_FALSE(files.HasFolder(kWork));
+    const std::vector<std::string> lines = Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Removed working folder of an ended run: " + Narrow(kWork)),
+              lines.end());
+    const std::wstring second = extractor->workFolder;
+    EXPECT_NE(second, kWork);
+    extractor.reset();
+    EXPECT_FALSE(files.HasFolder(second));
+    EXPECT_EQ(files.FileCount(), 0u);
+    EXPECT_EQ(Lines().back(), "Delete: " + Narrow(second));
 }
 
 TEST_F(PayloadExtractorTest, LocalRedistFolderComesFirstAndIsNeverDeleted)
