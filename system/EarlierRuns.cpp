@@ -37,6 +37,13 @@ bool IsWorkFolderName(const std::wstring& name)
 
 bool BelongsToEndedRun(MarkerDeletion deletion) { return deletion == MarkerDeletion::Deleted; }
 
+bool RemoveWorkFolder(IFileSystem& files, const std::wstring& folder)
+{
+    if (files.RemoveTree(folder)) return true;
+    files.WriteNewFile(folder + L"\\" + kRunMarkerName, nullptr, 0);
+    return false;
+}
+
 void RemoveFoldersOfEndedRuns(IFileSystem& files, const std::wstring& tempFolder)
 {
     if (tempFolder.empty()) return;
@@ -51,11 +58,10 @@ void RemoveFoldersOfEndedRuns(IFileSystem& files, const std::wstring& tempFolder
         }
         const std::wstring marker = folder + L"\\" + kRunMarkerName;
         if (!BelongsToEndedRun(files.DeleteMarker(marker))) continue;
-        if (files.RemoveTree(folder)) {
+        if (RemoveWorkFolder(files, folder)) {
             LogFormat(kTag, L"Removed working folder of an ended run: %s", folder);
             continue;
         }
-        files.WriteNewFile(marker, nullptr, 0);
         LogFormat(kTag, L"Working folder of an ended run not removed: %s", folder);
     }
 }

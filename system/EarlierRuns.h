@@ -23,6 +23,11 @@ bool IsWorkFolderName(const std::wstring& name);
 // deleted. A missing marker does not count: a run that has just created its folder has no marker yet.
 bool BelongsToEndedRun(MarkerDeletion deletion);
 
+// Removes a working folder with everything in it. When something in it is still in use (a program a run started
+// may outlive it), what can go goes and an unheld marker is put back, so that a later start takes the folder for
+// an ended run's and tries again. Whether the folder is gone.
+bool RemoveWorkFolder(IFileSystem& files, const std::wstring& folder);
+
 // Removes the working folders of ended runs from the temporary folder (ending with a backslash). Called before
 // this run creates its own. Only folders with a working folder's name that are private (IFileSystem::
 // IsPrivateFolder) are looked into; one with such a name that others can change was not made by a run and is

@@ -95,13 +95,9 @@ CBinaryResourceExtractor::~CBinaryResourceExtractor()
         // marker too once it is no longer held.
         LogFormat(kTag, L"Delete: %s", workFolder);
         files_.ReleaseMarker();
-        if (!files_.RemoveTree(workFolder)) {
-            // Something still holds the folder or a file in it (a process started from it that outlives its
-            // installer, such as a crash reporter of a dying msiexec). An unheld marker makes it an ended run's
-            // folder, which the next start removes.
-            files_.WriteNewFile(workFolder + L"\\" + kRunMarkerName, nullptr, 0);
-            LogFormat(kTag, L"Working folder not removed: %s", workFolder);
-        }
+        // Something may still hold the folder or a file in it (a process started from it that outlives its
+        // installer, such as a crash reporter of a dying msiexec): then the next start removes it.
+        if (!RemoveWorkFolder(files_, workFolder)) LogFormat(kTag, L"Working folder not removed: %s", workFolder);
     } catch (...) {
     }
 }
