@@ -31,26 +31,22 @@ const Switch kSwitches[] = {
     {L"help", &SetupOptions::showUsage, L"usage"},
 };
 
-// Switches whose value is the next argument.
-struct PathSwitch {
+// A word that sets a text of the options, logged with its format: a switch whose value is the next argument, or a
+// property.
+struct TextOption {
     const wchar_t* word;
     std::wstring SetupOptions::*field;
     const wchar_t* logFormat;
 };
 
-const PathSwitch kPathSwitches[] = {
+// Switches whose value is the next argument.
+const TextOption kPathSwitches[] = {
     {L"log", &SetupOptions::logFile, L"Log file: %s"},
     {L"extract", &SetupOptions::extractFolder, L"Extract folder: %s"},
     {L"layout", &SetupOptions::layoutFolder, L"Layout folder: %s"},
 };
 
-struct Property {
-    const wchar_t* name;
-    std::wstring SetupOptions::*field;
-    const wchar_t* logFormat;
-};
-
-const Property kProperties[] = {
+const TextOption kProperties[] = {
     {L"CUSTOMCONFIGFILES", &SetupOptions::customConfigFilesPath, L"Custom config files path: %s"},
     {L"REDISTDIR", &SetupOptions::localRedistPath, L"Local redist path: %s"},
     {L"ADDLOCAL", &SetupOptions::addLocalFeatures, L"AddLocalFeatures: %s"},
@@ -61,11 +57,11 @@ const Property kProperties[] = {
 bool IsPathArgument(const std::wstring& argument) { return !argument.empty() && argument[0] != L'/'; }
 
 // The path switch an argument is (with its leading "/" or "-"), or null.
-const PathSwitch* FindPathSwitch(const std::wstring& argument)
+const TextOption* FindPathSwitch(const std::wstring& argument)
 {
     if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return nullptr;
     const std::wstring word = argument.substr(1);
-    for (const PathSwitch& s : kPathSwitches) {
+    for (const TextOption& s : kPathSwitches) {
         if (EqualsIgnoringAsciiCase(word, s.word)) return &s;
     }
     return nullptr;
@@ -77,14 +73,14 @@ std::vector<std::wstring> CommandLineSwitchWords()
 {
     std::vector<std::wstring> words;
     for (const Switch& s : kSwitches) words.emplace_back(s.word);
-    for (const PathSwitch& s : kPathSwitches) words.emplace_back(s.word);
+    for (const TextOption& s : kPathSwitches) words.emplace_back(s.word);
     return words;
 }
 
 std::vector<std::wstring> CommandLinePropertyNames()
 {
     std::vector<std::wstring> names;
-    for (const Property& p : kProperties) names.emplace_back(p.name);
+    for (const TextOption& p : kProperties) names.emplace_back(p.word);
     return names;
 }
 
@@ -92,7 +88,7 @@ std::wstring FindLogFileArgument(const std::vector<std::wstring>& argv)
 {
     std::wstring logFile;
     for (size_t i = 1; i < argv.size(); ++i) {
-        const PathSwitch* s = FindPathSwitch(argv[i]);
+        const TextOption* s = FindPathSwitch(argv[i]);
         if (!s || i + 1 >= argv.size() || !IsPathArgument(argv[i + 1])) continue;
         if (s->field == &SetupOptions::logFile) logFile = argv[i + 1];
         ++i;  // the path is no argument of its own
@@ -104,28 +100,23 @@ void CMyCommandLineParser::ParseArguments(const std::vector<std::wstring>& argv)
 {
     for (size_t i = 1; i < argv.size(); ++i) {
         std::wstring param = argv[i];
-        if (pathField_) {
-            std::wstring SetupOptions::*field = pathField_;
-            pathField_ = nullptr;
-            if (IsPathArgument(param)) {
-                this->*field = param;
-                for (const PathSwitch& s : kPathSwitches) {
-                    if (s.field == field) LogFormat(kTag, s.logFormat, param);
-                }
-                continue;
-            }
-            switchWithoutPath = L"/" + pathSwitch_;
-        }
         bool flag = false;
         if (!param.empty() && (param[0] == L'/' || param[0] == L'-')) {
             flag = true;
             param.erase(0, 1);
         }
         ParseArgument(param, flag, i + 1 == argv.size());
-    }
-    if (pathField_) {
-        pathField_ = nullptr;
-        switchWithoutPath = L"/" + pathSwitch_;
+        if (pathSwitch_ < 0) continue;
+        // A path switch takes the next argument as its path; without one, that argument is parsed as usual.
+        const TextOption& s = kPathSwitches[pathSwitch_];
+        pathSwitch_ = -1;
+        if (i + 1 < argv.size() && IsPathArgument(argv[i + 1])) {
+            ++i;
+            this->*(s.field) = argv[i];
+            LogFormat(kTag, s.logFormat, argv[i]);
+        } else {
+            switchWithoutPath = std::wstring(L"/") + s.word;
+        }
     }
 }
 
@@ -141,11 +132,10 @@ void CMyCommandLineParser::ParseArgument(const std::wstring& param, bool bFlag, 
                 return;
             }
         }
-        for (const PathSwitch& s : kPathSwitches) {
-            if (EqualsIgnoringAsciiCase(param, s.word)) {
+        for (size_t n = 0; n < sizeof kPathSwitches / sizeof kPathSwitches[0]; ++n) {
+            if (EqualsIgnoringAsciiCase(param, kPathSwitches[n].word)) {
                 // The next argument is the path; ParseArguments hands it over.
-                pathField_ = s.field;
-                pathSwitch_ = s.word;
+                pathSwitch_ = static_cast<int>(n);
                 return;
             }
         }
@@ -156,9 +146,9 @@ void CMyCommandLineParser::ParseArgument(const std::wstring& param, bool bFlag, 
         return;
     }
 
-    for (const Property& p : kProperties) {
+    for (const TextOption& p : kProperties) {
         std::wstring value;
-        if (MatchProperty(param, p.name, value)) {
+        if (MatchProperty(param, p.word, value)) {
             this->*(p.field) = value;
             LogFormat(kTag, p.logFormat, value);
             return;

@@ -18,9 +18,9 @@ public:
     const SetupOptions& Options() const { return *this; }
 
 private:
-    // The field that takes the next argument as its path, after "/log", "/extract" or "/layout".
-    std::wstring SetupOptions::*pathField_ = nullptr;
-    std::wstring pathSwitch_;
+    // The path switch ("/log", "/extract", "/layout") whose path is the next argument, by its place in the
+    // parser's table; -1 when there is none.
+    int pathSwitch_ = -1;
 };
 
 // The switch words the parser knows, in the order of comparison, without their slash.
