@@ -259,3 +259,37 @@ sign_copy() {  # source, destination, [common name]
 provide_signed_standin() {  # folder, file name, [tool]
     sign_copy "$TOOLS_DIR/${3:-fakeinstaller}.exe" "$1/$2"
 }
+
+# Waits until a file exists and is not empty (up to 60 s).
+wait_for_file() {
+    local i
+    for i in $(seq 1 600); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "timed out waiting for $1"
+}
+
+# Starts the staged Setup.exe with /passive in the background, with a stand-in for the .NET installer in the media's
+# redist that waits until C:\prereq-release.txt exists and ends with the number in it; returns once the stand-in
+# runs. Sets HELD_RUN_PID; the run's exit code goes to the given file.
+start_run_held_at_dotnet() {  # exit code file
+    mkdir -p "$TEST_DIR/media/redist"
+    provide_signed_standin "$TEST_DIR/media/redist" "NDP472-KB4054530-x86-x64-AllOS-ENU.exe" holdinstaller
+    (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$1") &
+    HELD_RUN_PID=$!
+    wait_for_file "$WINEPREFIX/drive_c/prereq-folders.log"
+}
+
+# Runs a Setup.exe (Windows path, then its arguments) with files limited to 100 KB, so that the packages (20 KB)
+# are written and the clean-up tool (184 KB) is not, and checks that the run ended with the Windows error of its
+# "Extract failed" line, which it sets EXTRACT_ERROR to (hexadecimal, as logged).
+assert_extract_fails_at_file_limit() {  # Windows path of Setup.exe, arguments...
+    local code
+    code=$( (trap '' XFSZ; ulimit -f 100; run_windows "$@"; echo "$EXIT_CODE") )
+    wineserver -w
+    code=$(echo "$code" | tail -n 1)
+    EXTRACT_ERROR=$(log_entries | sed -n 's/^ResourceExtractor|Extract failed: //p')
+    [ -n "$EXTRACT_ERROR" ] || fail "no extraction failed"
+    assert_eq "$code" "$((16#$EXTRACT_ERROR))" "exit code: the Windows error of the file that could not be written"
+}

@@ -106,15 +106,7 @@ test_admin_extract_writes_the_payloads_and_installs_nothing() {
     cmp "$out/CleanupInstallation.exe" "$BUILD_WIN64/payloads/CleanupInstallation.exe" || fail "not replaced"
     rm -rf "$out"
     rm -f "$(setup_log)"
-    # Files of at most 100 KB: the packages (20 KB) are written, the clean-up tool (184 KB) is not.
-    local code
-    code=$( (trap '' XFSZ; ulimit -f 100; run_windows "$(winpath "$SETUP_EXE")" /extract 'C:\out dir\client'; echo "$EXIT_CODE") )
-    wineserver -w
-    code=$(echo "$code" | tail -n 1)
-    local error
-    error=$(log_entries | sed -n 's/^ResourceExtractor|Extract failed: //p')
-    [ -n "$error" ] || fail "no extraction failed"
-    assert_eq "$code" "$((16#$error))" "exit code: the Windows error of the file that could not be written"
+    assert_extract_fails_at_file_limit "$(winpath "$SETUP_EXE")" /extract 'C:\out dir\client'
     assert_file "$out/$AD_MSI_X64"
     assert_no_file "$out/CleanupInstallation.exe"
 }

@@ -2,18 +2,6 @@
 # are not private working folders are left alone, and removing an ended run's folder never follows a link. (A run
 # that died and the next run, which removes its folder: test_crash.sh.)
 
-ER_DOTNET="NDP472-KB4054530-x86-x64-AllOS-ENU.exe"
-
-# Waits until a file exists and is not empty (up to 60 s).
-er_wait_for() {
-    local i
-    for i in $(seq 1 600); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "timed out waiting for $1"
-}
-
 # The files in a folder and below it, one relative path a line, sorted.
 er_files() { (cd "$1" && find . -mindepth 1 | sort); }
 
@@ -23,11 +11,8 @@ er_files() { (cd "$1" && find . -mindepth 1 | sort); }
 test_earlier_runs_a_run_that_is_going_keeps_its_working_folder() {
     new_prefix
     stage_setup
-    mkdir -p "$TEST_DIR/media/redist"
-    provide_signed_standin "$TEST_DIR/media/redist" "$ER_DOTNET" holdinstaller
-    (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit-first.txt") &
-    local first=$!
-    er_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
+    start_run_held_at_dotnet "$TEST_DIR/exit-first.txt"
+    local first=$HELD_RUN_PID
 
     local going before
     going=$(work_folders)
@@ -62,11 +47,8 @@ test_earlier_runs_a_run_that_is_going_keeps_its_working_folder() {
 test_earlier_runs_a_folder_held_past_the_run_is_removed_by_the_next_start() {
     new_prefix
     stage_setup
-    mkdir -p "$TEST_DIR/media/redist"
-    provide_signed_standin "$TEST_DIR/media/redist" "$ER_DOTNET" holdinstaller
-    (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit-first.txt") &
-    local first=$!
-    er_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
+    start_run_held_at_dotnet "$TEST_DIR/exit-first.txt"
+    local first=$HELD_RUN_PID
 
     local going going_win
     going=$(work_folders)
@@ -75,7 +57,7 @@ test_earlier_runs_a_folder_held_past_the_run_is_removed_by_the_next_start() {
     wine "$TOOLS_DIR/holdfile.exe" "$going_win\\left by a child.tmp" 'C:\release-child.txt' \
         >"$TEST_DIR/holdfile.txt" 2>>"$TEST_DIR/wine-stderr.txt" &
     local holder=$!
-    er_wait_for "$TEST_DIR/holdfile.txt"
+    wait_for_file "$TEST_DIR/holdfile.txt"
     assert_eq "$(tr -d '\r' <"$TEST_DIR/holdfile.txt")" "held" "holder"
 
     echo 1603 >"$WINEPREFIX/drive_c/prereq-release.txt"

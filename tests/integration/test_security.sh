@@ -17,16 +17,6 @@ sec_product_installed() {
     wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" >/dev/null 2>&1
 }
 
-# Waits until a file exists and is not empty (up to 60 s).
-sec_wait_for() {
-    local i
-    for i in $(seq 1 600); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "timed out waiting for $1"
-}
-
 # DLLs that record their loading, planted beside Setup.exe under the names of DLLs it or its system DLLs load:
 # msi.dll and urlmon.dll (with the functions Setup.exe once imported from them), uxtheme.dll (which the common
 # controls load), wininet.dll (which urlmon loads to download), and wintrust.dll and crypt32.dll (which the
@@ -74,7 +64,7 @@ test_planted_package_held_open_is_never_installed() {
     wine "$TOOLS_DIR/holdfile.exe" "$(prefix_temp_windows)$SEC_MSI" 'C:\release-hold.txt' "$(winpath "$SEC_PKG_68")" \
         >"$TEST_DIR/holdfile.txt" 2>>"$TEST_DIR/wine-stderr.txt" &
     local holder=$!
-    sec_wait_for "$TEST_DIR/holdfile.txt"
+    wait_for_file "$TEST_DIR/holdfile.txt"
     assert_eq "$(tr -d '\r' <"$TEST_DIR/holdfile.txt")" "held" "holder"
     # The holder keeps running in the same Wine session: wait for Setup.exe alone.
     run_windows "$(winpath "$SETUP_COPY")" /passive
@@ -98,11 +88,8 @@ test_planted_package_held_open_is_never_installed() {
 test_working_folder_is_private_and_exists_only_during_the_run() {
     new_prefix
     stage_setup
-    mkdir -p "$TEST_DIR/media/redist"
-    provide_signed_standin "$TEST_DIR/media/redist" "$SEC_DOTNET" holdinstaller
-    (run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE" >"$TEST_DIR/exit.txt") &
-    local run=$!
-    sec_wait_for "$WINEPREFIX/drive_c/prereq-folders.log"
+    start_run_held_at_dotnet "$TEST_DIR/exit.txt"
+    local run=$HELD_RUN_PID
 
     local folders
     folders=$(work_folders)
@@ -162,14 +149,8 @@ LINES
 test_payload_that_cannot_be_written_ends_the_run_with_its_error() {
     new_prefix
     stage_setup
-    local code
-    code=$( (trap '' XFSZ; ulimit -f 100; run_windows "$(winpath "$SETUP_COPY")" /passive; echo "$EXIT_CODE") )
-    wineserver -w
-    code=$(echo "$code" | tail -n 1)
-    local error
-    error=$(log_entries | sed -n 's/^ResourceExtractor|Extract failed: //p')
-    [ -n "$error" ] || fail "no extraction failed"
-    assert_eq "$code" "$((16#$error))" "exit code"
+    assert_extract_fails_at_file_limit "$(winpath "$SETUP_COPY")" /passive
+    local error=$EXTRACT_ERROR
     local log
     log=$(normalized_log)
     assert_lines_in_order "$log" "ResourceExtractor|Working folder: <WORK>" \
