@@ -31,6 +31,8 @@ int CWizardRun::Pass(CInstallController& controller)
     LogMessage(kTag, L"Show wizard");
     // Once the language is known, dialogs and strings are loaded for it explicitly.
     const int result = host_.ShowSheet(sheet, languageId != 0 ? languageId : LanguageIdOfCode(code));
+    // Ends the run as a cancellation does; the line tells it from one.
+    if (result == kWizardNotShown) LogFormat(kTag, L"Wizard could not be shown: %x", sheet.showError);
     LogMessage(kTag, L"Wizard done");
 
     if (result == kWizardRestart) {

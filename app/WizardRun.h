@@ -54,7 +54,8 @@ public:
 
     // Shows the wizard for the controller's install state, again after every language change. Returns 1641 when
     // Finish triggered a reboot, else the exit code of the queue once the queue has run (whether the wizard then
-    // ended by Finish or was closed), and 1602 when the wizard was cancelled or closed before.
+    // ended by Finish or was closed), and 1602 when the wizard was cancelled or closed before, or could not be shown
+    // at all (no desktop; the log says why).
     uint32_t Run(CInstallController& controller) override;
 
     // String 177 in the user-interface language, with the system's text of the error, under the product's name.

@@ -24,6 +24,7 @@ constexpr int kIdWizBack = 12323;    // ID_WIZBACK
 constexpr int kIdWizNext = 12324;    // ID_WIZNEXT
 constexpr int kIdWizFinish = 12325;  // ID_WIZFINISH
 constexpr int kWizardRestart = 42;   // the language was changed: build and show the wizard again
+constexpr int kWizardNotShown = -1;  // the sheet's window could not be created (no desktop to show it on)
 
 // What the pages between the features and the confirmation chose, recorded by their Next. Going back over a page
 // forgets its choice, since the user passes it again (or skips it) on the way forward; the confirmation page's
@@ -54,6 +55,8 @@ public:
     uint32_t wizardButtons = 0;
     // How the wizard ended; Cancel until something else ends it.
     int result = kIdCancel;
+    // Why the sheet could not be shown (a Windows error), when its window was never created.
+    uint32_t showError = 0;
     // The language code chosen on the welcome page ("de-DE", ...); empty when none was chosen.
     std::wstring chosenLanguage;
     QueueChoices queueChoices;

@@ -292,3 +292,15 @@ test_wizard_moves_when_dragged_by_the_page_background() {
     assert_eq "$((ax - bx)),$((ay - by))" "40,30" "window moved by the mouse's way"
     wizard_cancel_and_check Welcome
 }
+
+# Without a desktop (no display here) the wizard cannot be shown: the run ends as a cancellation does (1602), with
+# nothing run, and a line tells it from one (Wine answers with error 5).
+test_wizard_without_a_desktop_says_it_could_not_be_shown() {
+    new_prefix
+    (unset DISPLAY; run_setup)
+    assert_eq "$(tr -d '\r' <"$TEST_DIR/runexe.txt" | tail -n 1)" "exit code: 1602" "exit code"
+    assert_lines_in_order "$(log_entries)" "BootStrapper|Show wizard" "BootStrapper|Wizard could not be shown: 5" \
+        "BootStrapper|Wizard done" "BootStrapper|Done"
+    if log_entries | grep -q '^CInstallAction|'; then fail "something ran without a wizard"; fi
+    assert_temp_clean
+}

@@ -98,6 +98,21 @@ protected:
     CWizardRun run{host};
 };
 
+// A wizard that cannot be shown (no desktop) ends the run as a cancellation does, with a line that tells the two
+// apart, and no second pass.
+TEST_F(WizardRunTest, AWizardThatCannotBeShownSaysWhy)
+{
+    host.users.push_back([](CMyPropertySheet& sheet, FakeWizard&) {
+        sheet.showError = 1400;
+        return kWizardNotShown;
+    });
+    EXPECT_EQ(run.Run(engine.controller), 1602u);
+    EXPECT_EQ(RunLines(), std::vector<std::string>({"Initialize wizard ", "Not installed", "Show wizard",
+                                                    "Wizard could not be shown: 578", "Wizard done"}));
+    EXPECT_EQ(host.shown.size(), 1u);
+    EXPECT_FALSE(run.rebootDecision);
+}
+
 TEST_F(WizardRunTest, EnglishPassCancelled)
 {
     EXPECT_EQ(run.Run(engine.controller), 1602u);

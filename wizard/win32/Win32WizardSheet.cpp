@@ -73,7 +73,9 @@ int Win32WizardSheet::ShowModal()
     header.hInstance = resources_.Module();
     header.nPages = static_cast<UINT>(descriptions.size());
     header.ppsp = descriptions.data();
+    // Without a desktop no page is ever created: Windows answers -1, Wine 0 (with error 5).
     comctl::PropertySheetW(&header);
+    const DWORD error = created_ ? 0 : GetLastError();
     sheet_.AttachWindow(nullptr);
     window_ = nullptr;
     // The sheet refuses to close while the queue runs; should it end anyway, the caller still must not destroy
@@ -83,6 +85,10 @@ int Win32WizardSheet::ShowModal()
         CloseHandle(worker);
     }
     workers_.clear();
+    if (!created_) {
+        sheet_.showError = error != 0 ? error : ERROR_INVALID_WINDOW_HANDLE;
+        return kWizardNotShown;
+    }
     return sheet_.result;
 }
 
@@ -92,6 +98,7 @@ void Win32WizardSheet::AttachSheetWindow(HWND window)
 {
     if (window_ || !window) return;
     window_ = window;
+    created_ = true;
     comctl::SetWindowSubclass(window_, &Win32WizardSheet::SheetProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 

@@ -22,8 +22,9 @@ public:
     Win32WizardSheet(const Win32WizardSheet&) = delete;
     Win32WizardSheet& operator=(const Win32WizardSheet&) = delete;
 
-    // Shows the wizard until it ends; returns the sheet's result (IDCANCEL when the sheet could not be shown). Returns
-    // only after the worker thread, if one was started, has ended: the controller it uses outlives it.
+    // Shows the wizard until it ends; returns the sheet's result, or kWizardNotShown with the sheet's showError set
+    // when no page of it was ever created (IDCANCEL when a page has no dialog template). Returns only after the
+    // worker thread, if one was started, has ended: the controller it uses outlives it.
     int ShowModal();
 
     // ISheetWindow
@@ -65,6 +66,8 @@ private:
     const CLanguageResources& resources_;
     HBRUSH backgroundBrush_;
     HWND window_ = nullptr;
+    // Whether the sheet's window was ever created in this ShowModal.
+    bool created_ = false;
     bool closing_ = false;
     // The worker thread started by the progress page; ShowModal waits for it before it returns.
     std::vector<HANDLE> workers_;
